@@ -1,0 +1,29 @@
+// The program module: brings the modules up in their fixed order, creates the
+// main window, runs the message loop until it closes, and takes the modules
+// down in reverse order.
+#include <iterator>
+
+#include "classlib/application.h"
+#include "classlib/units.h"
+#include "uquorvik.h"
+
+int main(int argc, char** argv) {
+  // Module initialization, in dependency order; finalization runs in reverse
+  // when the guard below goes away.
+  const classlib::TUnit units[] = {
+      // 1. the crash reporter's modules come first, once it is part of the program
+      classlib::Unit(),  // 2. the class library: Application and Screen
+      // 3. the help router's module UseHTML comes here, before the main window's
+      uquorvik::Unit(),  // 4. the main window's module
+  };
+  static classlib::TUnit order[std::size(units)];
+  std::copy(std::begin(units), std::end(units), order);
+  classlib::TUnitsGuard modules = classlib::RunUnits(order, std::size(order), argc, argv);
+
+  using classlib::Application;
+  Application->Initialize();
+  Application->HelpFile = "";
+  Application->CreateForm(Form1);
+  Application->Run();
+  return 0;
+}

@@ -62,7 +62,7 @@ void TLayoutLoader::ApplyObject(const TLayoutObject& object, TControl& control) 
     created->SetName(child.Name);
     FForm.InsertControl(created);
     if (FPublisher.HasField(child.Name) && !FPublisher.AssignField(child.Name, created))
-      Fail("field " + child.Name + " of " + FFormClass + " is not a " + child.ClassName);
+      Fail("field " + child.Name + " of " + FFormClass + " does not take a " + child.ClassName);
     ApplyObject(child, *created);
   }
 }

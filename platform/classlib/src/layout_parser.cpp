@@ -202,7 +202,10 @@ TLayoutObject ParseLayout(std::string_view text, std::string_view sourceName) {
       line.Expect(':', object.Name);
       object.ClassName = line.Identifier(object.Name, false, "a class name");
     }
-    if (!line.AtEnd()) line.Fail(object.Name, "unexpected text after '" + word + "'");
+    if (!line.AtEnd()) {
+      if (object.Name.empty()) line.Fail(word, "expected '='");
+      line.Fail(object.Name, "unexpected text after the class name");
+    }
 
     if (word == "form") {
       if (haveRoot) line.Fail(object.Name, open.empty() ? "a second root form" : "a form inside an object");

@@ -7,6 +7,16 @@
 #include "classlib_p.h"
 
 namespace classlib {
+namespace {
+
+// The whole of a radio button's bounds takes clicks, not only its circle and
+// text, as users of the stored layouts expect.
+class TRadioWidget : public QRadioButton {
+ protected:
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+}  // namespace
 
 TButton::TButton(TComponent* owner) : TControl(owner, new QPushButton) {
   auto* button = static_cast<QPushButton*>(Widget());
@@ -25,7 +35,7 @@ bool TButton::SetLayoutProperty(const std::string& name, const TLayoutValue& v, 
   return true;
 }
 
-TRadioButton::TRadioButton(TComponent* owner) : TControl(owner, new QRadioButton) {
+TRadioButton::TRadioButton(TComponent* owner) : TControl(owner, new TRadioWidget) {
   auto* button = static_cast<QRadioButton*>(Widget());
   button->setAutoExclusive(true);
   SetTabStop(false);  // only the checked button of the group is a tab stop

@@ -122,7 +122,8 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
   FTerminated = true;
-  QApplication::quit();
+  // exit(), not quit(): quit() would first try to close every window.
+  QApplication::exit(0);
 }
 
 void TApplication::ProcessMessages() { QApplication::processEvents(); }

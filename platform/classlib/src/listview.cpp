@@ -16,6 +16,7 @@ class TListView::TTree : public QTreeWidget {
     setUniformRowHeights(true);
     setDragEnabled(false);  // dragging is the class library's own
     setSelectionMode(QAbstractItemView::SingleSelection);
+    header()->setStretchLastSection(false);  // columns keep their stored widths
     setColumnCount(0);
   }
 };

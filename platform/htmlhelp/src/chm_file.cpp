@@ -1,0 +1,244 @@
+#include "chm_file.h"
+
+#include <mspack.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+
+namespace htmlhelp {
+namespace {
+
+// libmspack sees the file only through this I/O layer: reads come from the
+// in-memory copy and are clipped to its length, writes go to one capped
+// buffer. Nothing touches the file system after the initial read.
+struct MemSystem {
+  mspack_system sys;  // first member: libmspack passes &sys back to us
+  const std::string* source = nullptr;
+  std::string* sink = nullptr;
+  std::size_t sink_cap = 0;
+};
+
+struct MemHandle {
+  MemSystem* owner;
+  bool writing;
+  std::size_t pos;
+};
+
+MemHandle* handle(mspack_file* f) { return reinterpret_cast<MemHandle*>(f); }
+
+mspack_file* memOpen(mspack_system* self, const char* /*name*/, int mode) {
+  auto* sys = reinterpret_cast<MemSystem*>(self);
+  bool writing = mode == MSPACK_SYS_OPEN_WRITE;
+  if (!writing && mode != MSPACK_SYS_OPEN_READ) return nullptr;
+  if (writing && sys->sink == nullptr) return nullptr;
+  return reinterpret_cast<mspack_file*>(new MemHandle{sys, writing, 0});
+}
+
+void memClose(mspack_file* f) { delete handle(f); }
+
+int memRead(mspack_file* f, void* buffer, int bytes) {
+  MemHandle* h = handle(f);
+  if (h->writing || bytes < 0) return -1;
+  const std::string& src = *h->owner->source;
+  std::size_t left = h->pos < src.size() ? src.size() - h->pos : 0;
+  std::size_t n = std::min<std::size_t>(left, static_cast<std::size_t>(bytes));
+  if (n > 0) std::memcpy(buffer, src.data() + h->pos, n);
+  h->pos += n;
+  return static_cast<int>(n);
+}
+
+int memWrite(mspack_file* f, void* buffer, int bytes) {
+  MemHandle* h = handle(f);
+  std::string* sink = h->owner->sink;
+  if (!h->writing || bytes < 0 || sink == nullptr) return -1;
+  if (sink->size() + static_cast<std::size_t>(bytes) > h->owner->sink_cap) return -1;
+  sink->append(static_cast<const char*>(buffer), static_cast<std::size_t>(bytes));
+  return bytes;
+}
+
+int memSeek(mspack_file* f, off_t offset, int mode) {
+  MemHandle* h = handle(f);
+  if (h->writing) return -1;
+  const auto size = static_cast<off_t>(h->owner->source->size());
+  off_t base = mode == MSPACK_SYS_SEEK_START ? 0
+               : mode == MSPACK_SYS_SEEK_CUR ? static_cast<off_t>(h->pos)
+               : mode == MSPACK_SYS_SEEK_END ? size
+                                             : -1;
+  if (base < 0) return -1;
+  // Offsets come from file headers; keep the sum from overflowing.
+  if (offset > size || offset < -size) return -1;
+  off_t target = base + offset;
+  if (target < 0 || target > size) return -1;
+  h->pos = static_cast<std::size_t>(target);
+  return 0;
+}
+
+off_t memTell(mspack_file* f) { return static_cast<off_t>(handle(f)->pos); }
+
+void memMessage(mspack_file*, const char*, ...) {}  // libmspack's warnings stay quiet
+
+// Header fields decide some allocation sizes; refuse absurd ones. `self` is
+// not necessarily our MemSystem: libmspack calls through copies of the
+// system structure, so the cap is a constant.
+constexpr std::size_t kMaxAlloc = 16u << 20;  // well above LZX's largest (2 MiB) window
+
+void* memAlloc(mspack_system* /*self*/, std::size_t bytes) {
+  if (bytes > kMaxAlloc) return nullptr;
+  return std::malloc(bytes);
+}
+
+void memFree(void* p) { std::free(p); }
+void memCopy(void* src, void* dst, std::size_t bytes) { std::memmove(dst, src, bytes); }
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Some compilers write the first header GUID twice; libmspack insists on the
+// documented pair ({7C01FD10-...} then {7C01FD11-...}) and would refuse the
+// whole file. The second GUID carries no information, so put the expected
+// value into our copy.
+void repairHeaderGuid(std::string& bytes) {
+  constexpr std::size_t kGuid1 = 0x18, kGuid2 = 0x28, kGuidLen = 16;
+  if (bytes.size() < kGuid2 + kGuidLen || bytes.compare(0, 4, "ITSF") != 0) return;
+  if (bytes.compare(kGuid2, kGuidLen, bytes, kGuid1, kGuidLen) != 0) return;
+  if (static_cast<unsigned char>(bytes[kGuid1]) == 0x10) bytes[kGuid2] = 0x11;
+}
+
+}  // namespace
+
+struct ChmFile::Impl {
+  ChmLimits limits;
+  std::string bytes;
+  MemSystem io;
+  mutable std::string sink;
+  mschm_decompressor* decompressor = nullptr;
+  mschmd_header* header = nullptr;
+  std::map<std::string, mschmd_file*> by_name;  // lower-case name -> entry
+
+  ~Impl() {
+    if (header) decompressor->close(decompressor, header);
+    if (decompressor) mspack_destroy_chm_decompressor(decompressor);
+  }
+};
+
+ChmFile::ChmFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+ChmFile::~ChmFile() = default;
+
+std::unique_ptr<ChmFile> ChmFile::open(const std::string& path, std::string* error, const ChmLimits& limits) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = std::strerror(errno);
+    return nullptr;
+  }
+  std::string bytes;
+  char buf[65536];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    bytes.append(buf, static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > limits.max_file_bytes) {
+      if (error) *error = "the file is too large to be a help file";
+      return nullptr;
+    }
+  }
+  if (in.bad()) {
+    if (error) *error = "the file cannot be read";
+    return nullptr;
+  }
+  return fromMemory(bytes, error, limits);
+}
+
+std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string* error,
+                                             const ChmLimits& limits) {
+  auto fail = [error](const char* why) -> std::unique_ptr<ChmFile> {
+    if (error) *error = why;
+    return nullptr;
+  };
+  if (bytes.size() > limits.max_file_bytes) return fail("the file is too large to be a help file");
+  if (bytes.size() < 4 || bytes.substr(0, 4) != "ITSF") return fail("the file is not a compiled help file");
+
+  auto impl = std::make_unique<Impl>();
+  impl->limits = limits;
+  impl->bytes.assign(bytes);
+  repairHeaderGuid(impl->bytes);
+  impl->io.sys = mspack_system{memOpen,    memClose, memRead, memWrite, memSeek, memTell,
+                               memMessage, memAlloc, memFree, memCopy,  nullptr};
+  impl->io.source = &impl->bytes;
+  impl->io.sink = &impl->sink;
+
+  impl->decompressor = mspack_create_chm_decompressor(&impl->io.sys);
+  if (!impl->decompressor) return fail("out of memory");
+  impl->header = impl->decompressor->open(impl->decompressor, "chm");
+  if (!impl->header) return fail("the file is damaged (its directory cannot be read)");
+
+  std::size_t count = 0;
+  for (mschmd_file* f = impl->header->files; f; f = f->next) {
+    if (++count > limits.max_objects) return fail("the file is damaged (too many objects)");
+    if (f->filename == nullptr || f->section == nullptr) continue;
+    impl->by_name.emplace(lower(f->filename), f);  // first of duplicate names wins
+  }
+  return std::unique_ptr<ChmFile>(new ChmFile(std::move(impl)));
+}
+
+std::vector<std::string> ChmFile::objects() const {
+  std::vector<std::string> out;
+  out.reserve(impl_->by_name.size());
+  for (const auto& [key, file] : impl_->by_name) out.emplace_back(file->filename);
+  return out;
+}
+
+bool ChmFile::contains(std::string_view name) const {
+  return impl_->by_name.count(lower(normalizeObjectName(name))) != 0;
+}
+
+std::string ChmFile::storedName(std::string_view name) const {
+  auto it = impl_->by_name.find(lower(normalizeObjectName(name)));
+  return it == impl_->by_name.end() ? std::string() : std::string(it->second->filename);
+}
+
+std::optional<std::uint64_t> ChmFile::fileOffset(std::string_view name) const {
+  auto it = impl_->by_name.find(lower(normalizeObjectName(name)));
+  if (it == impl_->by_name.end() || it->second->section->id != 0) return std::nullopt;
+  const mschmd_file* f = it->second;
+  if (f->offset < 0 || impl_->header->sec0.offset < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(impl_->header->sec0.offset) + static_cast<std::uint64_t>(f->offset);
+}
+
+std::optional<std::string> ChmFile::read(std::string_view name) const {
+  auto it = impl_->by_name.find(lower(normalizeObjectName(name)));
+  if (it == impl_->by_name.end()) return std::nullopt;
+  mschmd_file* f = it->second;
+  const ChmLimits& lim = impl_->limits;
+  if (f->length < 0 || f->offset < 0) return std::nullopt;
+  if (static_cast<std::uint64_t>(f->length) > lim.max_object_bytes) return std::nullopt;
+  // Reaching an object in the compressed section means decompressing
+  // everything before it from the last reset point; an absurd offset would
+  // make that arbitrarily slow.
+  if (static_cast<std::uint64_t>(f->offset) > 4 * static_cast<std::uint64_t>(lim.max_file_bytes))
+    return std::nullopt;
+  if (f->length == 0) return std::string();
+
+  impl_->sink.clear();
+  impl_->io.sink_cap = static_cast<std::size_t>(f->length);
+  int rc = impl_->decompressor->extract(impl_->decompressor, f, "out");
+  if (rc != MSPACK_ERR_OK || impl_->sink.size() != static_cast<std::size_t>(f->length)) return std::nullopt;
+  std::string out;
+  out.swap(impl_->sink);
+  return out;
+}
+
+std::string normalizeObjectName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 1);
+  for (char c : name) out.push_back(c == '\\' ? '/' : c);
+  if (out.empty() || out.front() != '/') out.insert(out.begin(), '/');
+  return out;
+}
+
+}  // namespace htmlhelp

@@ -42,6 +42,7 @@ void ShowError(std::exception_ptr error, const char*) {
 // F1 anywhere in a form asks for help on the focused control's context.
 class THelpKeyFilter : public QObject {
  public:
+  using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::KeyPress || !Application) return false;
     auto* key = static_cast<QKeyEvent*>(event);
@@ -73,7 +74,7 @@ void InitializeUnit() {
   if (argc == 0) argc = 1;
   qtApplication = new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  qtApplication->installEventFilter(new THelpKeyFilter);
+  qtApplication->installEventFilter(new THelpKeyFilter(qtApplication));
   if (std::optional<std::string_view> icon = FindResource("MAINICON")) {
     QPixmap picture;
     if (picture.loadFromData(reinterpret_cast<const uchar*>(icon->data()), static_cast<uint>(icon->size())))

@@ -11,6 +11,7 @@
 
 #include "classlib/dispatch.h"
 #include "classlib_p.h"
+#include "help_recorder.h"
 #include "scaling_p.h"
 #include "uquorvik.h"
 #include "widget_helpers.h"
@@ -19,29 +20,13 @@ using namespace classlib;
 
 namespace {
 
-struct TRequest {
-  std::uint16_t Command;
-  std::intptr_t Data;
-  bool operator==(const TRequest&) const = default;
-};
-std::vector<TRequest> requests;
-struct THook {
-  bool Help(std::uint16_t command, std::intptr_t data, bool& callHelp) {
-    requests.push_back({command, data});
-    callHelp = false;
-    return true;
-  }
-} hook;
+using TRequest = testsupport::THelpRequest;
+testsupport::THelpRecorder hook;
 
 std::vector<std::string> dispatched;
 void RecordDispatch(const char* handler) { dispatched.push_back(handler); }
 
-int BuiltInHelpBoxes() {
-  int count = 0;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "classlib.builtinhelp" && w->isVisible()) ++count;
-  return count;
-}
+using testsupport::BuiltInHelpBoxes;
 
 QTreeWidget* Tree() { return static_cast<QTreeWidget*>(Form1->ListView1->Widget()); }
 QWidget* Viewport() { return Tree()->viewport(); }
@@ -94,9 +79,9 @@ class MainWindow : public testing::Test {
  protected:
   void SetUp() override {
     testsupport::ShowActive(Form1->Widget());
-    requests.clear();
+    hook.Requests.clear();
     dispatched.clear();
-    Application->OnHelp = THelpEvent::Of<&THook::Help>(&hook);
+    Application->OnHelp = THelpEvent::Of<&testsupport::THelpRecorder::Hook>(&hook);
   }
   void TearDown() override {
     Application->OnHelp.Clear();
@@ -245,15 +230,15 @@ TEST_F(MainWindow, F1AndTheHelpButtonAskForContext100) {
   for (TControl* control : {static_cast<TControl*>(Form1->ListView1), static_cast<TControl*>(Form1->rbShowCheckboxes),
                             static_cast<TControl*>(Form1->rbNoCheckboxes), static_cast<TControl*>(Form1->Button1)}) {
     SCOPED_TRACE(control->Name());
-    requests.clear();
+    hook.Requests.clear();
     control->SetFocus();
     ASSERT_TRUE(control->Focused());
     QTest::keyClick(control->Widget(), Qt::Key_F1);
-    EXPECT_EQ(requests, (std::vector<TRequest>{{HELP_CONTEXT, 100}}));
+    EXPECT_EQ(hook.Requests, (std::vector<TRequest>{{HELP_CONTEXT, 100}}));
   }
-  requests.clear();
+  hook.Requests.clear();
   QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
-  EXPECT_EQ(requests, (std::vector<TRequest>{{HELP_CONTEXT, 100}}));
+  EXPECT_EQ(hook.Requests, (std::vector<TRequest>{{HELP_CONTEXT, 100}}));
   EXPECT_EQ(BuiltInHelpBoxes(), 0);
 }
 

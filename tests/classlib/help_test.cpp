@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "classlib_p.h"
+#include "help_recorder.h"
 #include "test_forms.h"
 #include "widget_helpers.h"
 
@@ -13,36 +14,10 @@ using namespace classlib;
 
 namespace {
 
-struct TRequest {
-  std::uint16_t Command;
-  std::intptr_t Data;
-  bool operator==(const TRequest&) const = default;
-};
-
-// The application's help hook of these tests: records every request.
-struct TRecorder {
-  std::vector<TRequest> Requests;
-  bool Result = false;
-  bool ClearCallHelp = false;
-  bool Hook(std::uint16_t command, std::intptr_t data, bool& callHelp) {
-    Requests.push_back({command, data});
-    if (ClearCallHelp) callHelp = false;
-    return Result;
-  }
-};
-
-int BuiltInHelpBoxes() {
-  int count = 0;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "classlib.builtinhelp" && w->isVisible()) ++count;
-  return count;
-}
-
-void CloseBuiltInHelpBoxes() {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "classlib.builtinhelp") w->close();
-  QApplication::processEvents();
-}
+using testsupport::BuiltInHelpBoxes;
+using testsupport::CloseBuiltInHelpBoxes;
+using TRequest = testsupport::THelpRequest;
+using TRecorder = testsupport::THelpRecorder;
 
 class HelpTest : public testing::Test {
  protected:

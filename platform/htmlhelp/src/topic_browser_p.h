@@ -1,0 +1,35 @@
+// The pane that shows a topic. Every resource (topic, image, style sheet)
+// comes from inside the book; nothing is fetched from the network or the
+// local disk, and links are never followed by Qt itself.
+#pragma once
+
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace htmlhelp {
+
+class ChmBook;
+
+// Topics live under this scheme: "chm:/folder/topic.htm#part".
+inline constexpr char kBookScheme[] = "chm";
+
+QUrl topicUrl(const std::string& object_name);
+
+// Decodes 8-bit text of a book (names in contents and index, topics without
+// a charset) from the book's Windows code page.
+QString decodeBookText(std::string_view bytes, int code_page);
+
+class TopicBrowser : public QTextBrowser {
+  Q_OBJECT
+ public:
+  explicit TopicBrowser(QWidget* parent = nullptr);
+  // The book resources come from; may be null (nothing is then loaded).
+  void setBook(const ChmBook* book) { book_ = book; }
+
+  QVariant loadResource(int type, const QUrl& name) override;
+
+ private:
+  const ChmBook* book_ = nullptr;
+};
+
+}  // namespace htmlhelp

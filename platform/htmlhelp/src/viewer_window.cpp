@@ -1,0 +1,217 @@
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QSplitter>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "book_tabs_p.h"
+#include "chm_book.h"
+#include "topic_browser_p.h"
+#include "viewer_window_p.h"
+
+namespace htmlhelp {
+namespace {
+
+std::function<void(const QUrl&)>& externalOpener() {
+  static std::function<void(const QUrl&)> opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  return opener;
+}
+
+bool isExternal(const QUrl& url) {
+  static const QStringList schemes = {QStringLiteral("http"), QStringLiteral("https"),
+                                      QStringLiteral("mailto"), QStringLiteral("ftp")};
+  return schemes.contains(url.scheme().toLower());
+}
+
+}  // namespace
+
+void HelpViewerWindow::setExternalLinkOpener(std::function<void(const QUrl&)> opener) {
+  externalOpener() = std::move(opener);
+}
+
+HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* owner)
+    : QWidget(owner, Qt::Window), display_name_(std::move(display_name)), path_(std::move(path)) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(tr("Help - %1").arg(display_name_));
+  resize(820, 580);
+
+  auto* toolbar = new QHBoxLayout;
+  back_ = new QToolButton;
+  back_->setText(tr("Back"));
+  back_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+  back_->setEnabled(false);
+  forward_ = new QToolButton;
+  forward_->setText(tr("Forward"));
+  forward_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+  forward_->setEnabled(false);
+  auto* home = new QToolButton;
+  home->setText(tr("Home"));
+  toolbar->addWidget(back_);
+  toolbar->addWidget(forward_);
+  toolbar->addWidget(home);
+  toolbar->addStretch();
+
+  message_ = new QLabel;
+  message_->setWordWrap(true);
+  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message_->setStyleSheet(
+      QStringLiteral("QLabel { background: #fff4c2; border: 1px solid #d8b600; padding: 6px; }"));
+  message_->hide();
+
+  tabs_ = new BookTabs;
+  browser_ = new TopicBrowser;
+  auto* splitter = new QSplitter;
+  splitter->addWidget(tabs_);
+  splitter->addWidget(browser_);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({240, 580});
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(toolbar);
+  layout->addWidget(message_);
+  layout->addWidget(splitter, 1);
+
+  connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
+  connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);
+  connect(home, &QToolButton::clicked, this, &HelpViewerWindow::showDefaultTopic);
+  connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
+  connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
+  connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
+  connect(browser_, &QTextBrowser::sourceChanged, this,
+          [this](const QUrl& url) { tabs_->markTopic(url.path().toStdString()); });
+  connect(tabs_, &BookTabs::topicRequested, this, &HelpViewerWindow::navigate);
+}
+
+HelpViewerWindow::~HelpViewerWindow() {
+  // The browser and tabs hold raw pointers to the book; let them go first.
+  browser_->setBook(nullptr);
+  tabs_->setBook(nullptr);
+}
+
+bool HelpViewerWindow::ensureBook() {
+  if (book_) return true;
+  if (path_.isEmpty()) {
+    showMessage(tr("The help file \"%1\" was not found.").arg(display_name_));
+    return false;
+  }
+  std::string error;
+  book_ = ChmBook::open(path_.toStdString(), &error);
+  if (!book_) {
+    showMessage(tr("The help file \"%1\" cannot be opened: %2.")
+                    .arg(display_name_, QString::fromLocal8Bit(error.c_str())));
+    return false;
+  }
+  browser_->setBook(book_.get());
+  tabs_->setBook(book_.get());
+  const QString title = decodeBookText(book_->title(), book_->codePage());
+  if (!title.isEmpty()) setWindowTitle(title);
+  clearMessage();
+  return true;
+}
+
+void HelpViewerWindow::navigate(const std::string& object) {
+  clearMessage();
+  browser_->setSource(topicUrl(object), QTextDocument::HtmlResource);
+  raiseWindow();
+}
+
+bool HelpViewerWindow::showTopic(const std::string& target) {
+  if (!ensureBook()) return false;
+  std::string object = book_->resolveTarget(target);
+  if (object.empty()) {
+    if (currentTopic().isEmpty()) showDefaultTopic();
+    showMessage(tr("The help file \"%1\" has no topic \"%2\".")
+                    .arg(display_name_, QString::fromLocal8Bit(target.c_str())));
+    return false;
+  }
+  // Keep the anchor of "topic.htm#part" so the browser scrolls to it.
+  QUrl url = topicUrl(object);
+  if (std::size_t hash = target.find('#'); hash != std::string::npos && hash + 1 < target.size())
+    url.setFragment(QString::fromLocal8Bit(target.substr(hash + 1).c_str()));
+  clearMessage();
+  browser_->setSource(url, QTextDocument::HtmlResource);
+  raiseWindow();
+  return true;
+}
+
+bool HelpViewerWindow::showDefaultTopic() {
+  if (!ensureBook()) return false;
+  if (book_->defaultTopic().empty()) {
+    showMessage(tr("The help file \"%1\" contains no topics.").arg(display_name_));
+    return false;
+  }
+  return showTopic(book_->defaultTopic());
+}
+
+bool HelpViewerWindow::showContext(std::uint32_t context) {
+  if (!ensureBook()) return false;
+  std::optional<std::string> topic = book_->topicForContext(context);
+  if (!topic) {
+    if (currentTopic().isEmpty()) showDefaultTopic();
+    showMessage(
+        tr("The help file \"%1\" has no topic for context number %2.").arg(display_name_).arg(context));
+    raiseWindow();
+    return false;
+  }
+  return showTopic(*topic);
+}
+
+bool HelpViewerWindow::showContents() {
+  if (!ensureBook()) return false;
+  tabs_->setCurrentIndex(BookTabs::kContents);
+  if (currentTopic().isEmpty()) return showDefaultTopic();
+  raiseWindow();
+  return true;
+}
+
+bool HelpViewerWindow::showIndex(const QString& keyword) {
+  if (!ensureBook()) return false;
+  if (currentTopic().isEmpty()) showDefaultTopic();
+  tabs_->showIndexAt(keyword);
+  raiseWindow();
+  return true;
+}
+
+void HelpViewerWindow::openLink(const QUrl& link) {
+  QUrl url = browser_->source().resolved(link);
+  if (url.scheme() == QLatin1String(kBookScheme)) {
+    std::string target = url.path().toStdString();
+    if (url.hasFragment()) target += "#" + url.fragment().toStdString();
+    showTopic(target);
+  } else if (link.scheme().startsWith(QLatin1String("mk"), Qt::CaseInsensitive) ||
+             link.scheme().compare(QLatin1String("ms-its"), Qt::CaseInsensitive) == 0) {
+    showTopic(link.toString().toStdString());  // "mk:@MSITStore:this.chm::/x.htm": the part after "::"
+  } else if (isExternal(url)) {
+    externalOpener()(url);  // only ever on a click
+  }
+  // Anything else (javascript:, file:, unknown schemes) is ignored.
+}
+
+void HelpViewerWindow::showMessage(const QString& text) {
+  message_->setText(text);
+  message_->show();
+  if (!book_) setWindowTitle(tr("Help - %1").arg(display_name_));
+  raiseWindow();
+}
+
+void HelpViewerWindow::clearMessage() {
+  message_->clear();
+  message_->hide();
+}
+
+QString HelpViewerWindow::currentTopic() const { return browser_->source().path(); }
+
+QString HelpViewerWindow::message() const {
+  return message_->isVisible() || !message_->text().isEmpty() ? message_->text() : QString();
+}
+
+void HelpViewerWindow::raiseWindow() {
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace htmlhelp

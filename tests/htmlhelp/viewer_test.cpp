@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <cstdlib>
 
 #include "book_tabs_p.h"
 #include "htmlhelp/htmlhelp.h"
@@ -214,6 +215,8 @@ TEST(BookText, DecodesTheBooksCodePage) {
 }  // namespace htmlhelp
 
 int main(int argc, char** argv) {
+  // Headless unless told otherwise (ctest sets it too; test discovery does not).
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -134,6 +134,16 @@ std::vector<std::string> ParseReports(std::string_view content) {
   return reports;
 }
 
+TSaveResult SaveReport(const std::string& path, std::string_view report, std::size_t maxBytes) {
+  TSaveResult first = AppendReport(path, report, maxBytes);
+  if (first.Ok) return first;
+  std::size_t slash = path.rfind('/');
+  std::string fallback = ChooseReportPath(slash == std::string::npos ? path : path.substr(slash + 1), "");
+  if (fallback == path) return first;
+  TSaveResult second = AppendReport(fallback, report, maxBytes);
+  return second.Ok ? second : first;
+}
+
 std::vector<std::string> ReadReports(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {};

@@ -47,6 +47,11 @@ std::string FrameReport(std::string_view report);
 // cannot be opened, locked or written; never throws for file errors.
 TSaveResult AppendReport(const std::string& path, std::string_view report, std::size_t maxBytes);
 
+// AppendReport to path; when that fails, to the same file name in the
+// state folder (see ChooseReportPath). The result names the file written, or
+// the first failure when both fail.
+TSaveResult SaveReport(const std::string& path, std::string_view report, std::size_t maxBytes);
+
 // The whole reports (texts without their frames) found in the file, oldest
 // first. Garbage and half-written entries are skipped. An absent or
 // unreadable file gives none.

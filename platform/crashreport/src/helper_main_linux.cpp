@@ -1,0 +1,195 @@
+// quorvik-crashhelper: reports a fatal signal of a Quorvik process from
+// outside it. The crashed process starts it from its fault handler with
+//
+//   quorvik-crashhelper --pid <pid> --info <address> --fd <socket> --file <bugreport.txt>
+//
+// and waits on the socket. The helper reads the crash record at <address> and
+// the crashed thread's stack through /proc/<pid>/mem, saves the report,
+// answers 'd' so that the crashed process may die, and then shows the box
+// (continuing disabled, with a line saying why). A corrupted heap in the
+// crashed process cannot stop any of this: nothing runs there but the fault
+// handler's prepared, allocation-free code.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "crash_info_p.h"
+#include "crashreport/exception_box.h"
+#include "crashreport/report.h"
+#include "crashreport/report_file.h"
+#include "crashreport/reporter.h"
+#include "crashreport/settings.h"
+#include "crashreport/symbols.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace crashreport;
+
+struct TArgs {
+  int Pid = 0;
+  std::uint64_t Info = 0;
+  int Fd = -1;
+  std::string File;
+};
+
+bool ParseArgs(int argc, char** argv, TArgs& args) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string key = argv[i];
+    const char* value = argv[i + 1];
+    if (key == "--pid") args.Pid = std::atoi(value);
+    else if (key == "--info") args.Info = std::strtoull(value, nullptr, 16);
+    else if (key == "--fd") args.Fd = std::atoi(value);
+    else if (key == "--file") args.File = value;
+    else return false;
+  }
+  return args.Pid > 0 && args.Info && args.Fd >= 0 && !args.File.empty();
+}
+
+const char* ClassOfSignal(const detail::TCrashInfo& info) {
+  if (info.StackOverflow) return "EStackOverflow";
+  switch (info.Signal) {
+    case SIGSEGV: case SIGBUS: return "EAccessViolation";
+    case SIGFPE: return "EDivByZero";
+    case SIGILL: return "EIllegalInstruction";
+    case SIGABRT: return "EAbort";
+    default: return "ESignal";
+  }
+}
+
+std::string MessageOfSignal(const detail::TCrashInfo& info) {
+  char text[256];
+  const char* name = sigabbrev_np(info.Signal);
+  if (info.Code <= 0) {
+    std::snprintf(text, sizeof text, "Signal SIG%s (%s) sent to the process%s.", name ? name : "?",
+                  strsignal(info.Signal), info.Signal == SIGABRT ? " (abort)" : "");
+  } else if (info.StackOverflow) {
+    std::snprintf(text, sizeof text, "Stack overflow at address %#llx.",
+                  static_cast<unsigned long long>(info.Regs[16]));
+  } else {
+    std::snprintf(text, sizeof text, "%s at address %#llx, accessing address %#llx.", strsignal(info.Signal),
+                  static_cast<unsigned long long>(info.Regs[16]), static_cast<unsigned long long>(info.FaultAddress));
+  }
+  return text;
+}
+
+std::string WhyNoContinue(const detail::TCrashInfo& info) {
+  if (info.HaveException) return "an exception escaped every handler (std::terminate)";
+  if (info.StackOverflow) return "the stack overflowed";
+  if (info.Signal == SIGABRT) return "the program aborted";
+  if (info.Code <= 0) return "the signal came from outside the program";
+  if (!info.MainThread) return "the error happened on a thread other than the main thread";
+  return "the error happened outside the program's event handlers";
+}
+
+std::vector<std::string> CommandLine(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> args;
+  for (std::size_t at = 0; at < all.size();) {
+    std::size_t end = all.find('\0', at);
+    if (end == std::string::npos) end = all.size();
+    args.push_back(all.substr(at, end - at));
+    at = end + 1;
+  }
+  return args;
+}
+
+bool ReadByte(int fd, char expected, int timeoutMs) {
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, timeoutMs) != 1) return false;
+  char c = 0;
+  return ::read(fd, &c, 1) == 1 && c == expected;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TArgs args;
+  if (!ParseArgs(argc, argv, args)) {
+    std::fprintf(stderr, "usage: %s --pid <pid> --info <address> --fd <socket> --file <report file>\n", argv[0]);
+    return 2;
+  }
+  ::signal(SIGPIPE, SIG_IGN);
+  if (!ReadByte(args.Fd, 'g', 5000)) return 1;
+
+  std::string error;
+  std::optional<TCrashSettings> settings = ReadEmbeddedSettings(&error);
+  if (!settings) {
+    std::fprintf(stderr, "quorvik-crashhelper: %s\n", error.c_str());
+    return 1;
+  }
+
+  std::string proc = "/proc/" + std::to_string(args.Pid);
+  int mem = ::open((proc + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
+  detail::TCrashInfo info{};
+  if (mem < 0 || ::pread(mem, &info, sizeof info, static_cast<off_t>(args.Info)) != sizeof info ||
+      std::memcmp(info.Magic, detail::kCrashInfoMagic, sizeof info.Magic) != 0) {
+    std::fprintf(stderr, "quorvik-crashhelper: cannot read the crashed process %d\n", args.Pid);
+    return 1;
+  }
+  std::vector<std::string> command = CommandLine(args.Pid);
+
+  TReportHeader header = DescribeProcess(args.Pid);
+  header.Version = info.Version;
+  header.ErrorClass = info.HaveException ? info.ErrorClass : ClassOfSignal(info);
+  header.Message = info.HaveException ? info.Message : MessageOfSignal(info);
+  header.Address = info.Regs[16];
+  header.Thread = DescribeThread(args.Pid, info.Tid, info.ThreadName);
+  std::string why = WhyNoContinue(info);
+  header.Note = "the program cannot continue: " + why;
+  std::vector<TFrame> stack =
+      UnwindThread(args.Pid, info.Tid, std::span<const std::uint64_t, 17>(info.Regs, 17), mem);
+  std::string report = FormatReport(header, "call stack of the failing thread", stack);
+  if (info.HaveException && info.ThrowCount > 0) {
+    int count = std::min(info.ThrowCount, detail::kMaxThrowFrames);
+    report += "\ncall stack where the exception was thrown:\n";
+    report += FormatFrames(Symbolize(args.Pid, std::span<const std::uint64_t>(info.ThrowPcs, count)));
+  }
+  ::close(mem);
+
+  TSaveResult saved;
+  if (settings->Bool("AutoSave"))
+    saved = SaveReport(args.File, report, static_cast<std::size_t>(settings->Int("BugRepFileSize")));
+  // The crashed process may go now.
+  [[maybe_unused]] ssize_t ignored = ::write(args.Fd, "d", 1);
+  ::close(args.Fd);
+
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    std::fprintf(stderr, "%s\n", report.c_str());
+    return 0;
+  }
+  std::string appName = header.Executable.substr(header.Executable.rfind('/') + 1);
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  QApplication app(qtArgc, qtArgv);
+  TQtPresenter presenter;
+  if (settings->Bool("AutoClip")) presenter.PutOnClipboard(report);
+  TBoxModel box = MakeBoxModel(*settings, appName);
+  box.CanContinue = false;
+  box.Report = report;
+  box.Note = "The program cannot continue: " + why + ".";
+  if (!saved.Ok && settings->Bool("AutoSave")) box.Note += "\n" + saved.Error;
+  TBoxAnswer answer = presenter.ShowExceptionBox(box);
+  if (answer == TBoxAnswer::Restart && !command.empty()) {
+    std::vector<char*> restartArgv;
+    for (std::string& a : command) restartArgv.push_back(a.data());
+    restartArgv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawn(&child, header.Executable.c_str(), nullptr, nullptr, restartArgv.data(), environ) != 0)
+      std::fprintf(stderr, "quorvik-crashhelper: cannot restart %s\n", header.Executable.c_str());
+  }
+  return 0;
+}

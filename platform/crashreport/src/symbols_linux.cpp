@@ -1,0 +1,166 @@
+#include "crashreport/symbols.h"
+
+#include <cxxabi.h>
+#include <elfutils/libdwfl.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace crashreport {
+namespace {
+
+char* debuginfoPath = nullptr;
+const Dwfl_Callbacks kCallbacks = {
+    dwfl_linux_proc_find_elf,
+    dwfl_standard_find_debuginfo,
+    nullptr,
+    &debuginfoPath,
+};
+
+struct TDwflDeleter {
+  void operator()(Dwfl* dwfl) const { dwfl_end(dwfl); }
+};
+using TDwfl = std::unique_ptr<Dwfl, TDwflDeleter>;
+
+TDwfl Open(int pid) {
+  TDwfl dwfl(dwfl_begin(&kCallbacks));
+  if (!dwfl) return nullptr;
+  dwfl_report_begin(dwfl.get());
+  if (dwfl_linux_proc_report(dwfl.get(), pid) != 0 || dwfl_report_end(dwfl.get(), nullptr, nullptr) != 0)
+    return nullptr;
+  return dwfl;
+}
+
+std::string Demangle(const char* name) {
+  if (!name) return {};
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> out(abi::__cxa_demangle(name, nullptr, nullptr, &status), std::free);
+  return status == 0 && out ? out.get() : name;
+}
+
+std::string BaseName(const char* path) {
+  if (!path) return {};
+  std::string s(path);
+  std::size_t slash = s.rfind('/');
+  return slash == std::string::npos ? s : s.substr(slash + 1);
+}
+
+TFrame Name(Dwfl* dwfl, std::uint64_t pc) {
+  TFrame frame;
+  frame.Pc = pc;
+  Dwfl_Module* module = dwfl ? dwfl_addrmodule(dwfl, pc) : nullptr;
+  if (!module) return frame;
+  const char* mainFile = nullptr;
+  const char* name = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, &mainFile, nullptr);
+  frame.Module = BaseName(mainFile ? mainFile : name);
+  GElf_Off offset = 0;
+  GElf_Sym symbol;
+  const char* function = dwfl_module_addrinfo(module, pc, &offset, &symbol, nullptr, nullptr, nullptr);
+  frame.Function = Demangle(function);
+  frame.Offset = offset;
+  if (Dwfl_Line* line = dwfl_module_getsrc(module, pc)) {
+    int lineNo = 0;
+    if (const char* file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
+      frame.File = file;
+      frame.Line = lineNo;
+    }
+  }
+  return frame;
+}
+
+struct TUnwindState {
+  pid_t Tid;
+  bool Given = false;
+  const std::uint64_t* Regs;
+  int MemFd;
+};
+
+pid_t NextThread(Dwfl*, void* arg, void** threadArg) {
+  auto* state = static_cast<TUnwindState*>(arg);
+  if (state->Given) return 0;
+  state->Given = true;
+  *threadArg = state;
+  return state->Tid;
+}
+
+bool MemoryRead(Dwfl*, Dwarf_Addr address, Dwarf_Word* result, void* arg) {
+  auto* state = static_cast<TUnwindState*>(arg);
+  return ::pread(state->MemFd, result, sizeof *result, static_cast<off_t>(address)) == sizeof *result;
+}
+
+bool SetInitialRegisters(Dwfl_Thread* thread, void* threadArg) {
+  auto* state = static_cast<TUnwindState*>(threadArg);
+  Dwarf_Word regs[17];
+  for (int i = 0; i < 17; ++i) regs[i] = state->Regs[i];
+  dwfl_thread_state_register_pc(thread, regs[16]);
+  return dwfl_thread_state_registers(thread, 0, 17, regs);
+}
+
+const Dwfl_Thread_Callbacks kThreadCallbacks = {NextThread, nullptr, MemoryRead, SetInitialRegisters, nullptr,
+                                                nullptr};
+
+struct TCollect {
+  std::vector<std::uint64_t> Pcs;  // already moved back into the call for return addresses
+  int Max;
+};
+
+int OnFrame(Dwfl_Frame* frame, void* arg) {
+  auto* collect = static_cast<TCollect*>(arg);
+  Dwarf_Addr pc = 0;
+  bool activation = false;
+  if (!dwfl_frame_pc(frame, &pc, &activation)) return DWARF_CB_ABORT;
+  // An activation (the faulting frame, a signal frame) is at its instruction;
+  // the others are return addresses, whose call is one byte back.
+  collect->Pcs.push_back(activation || pc == 0 ? pc : pc - 1);
+  return static_cast<int>(collect->Pcs.size()) >= collect->Max ? DWARF_CB_ABORT : DWARF_CB_OK;
+}
+
+}  // namespace
+
+std::vector<TFrame> Symbolize(int pid, std::span<const std::uint64_t> pcs, std::uint64_t exactPc) {
+  TDwfl dwfl = Open(pid);
+  std::vector<TFrame> frames;
+  frames.reserve(pcs.size());
+  for (std::uint64_t pc : pcs) frames.push_back(Name(dwfl.get(), pc == exactPc || pc == 0 ? pc : pc - 1));
+  return frames;
+}
+
+std::vector<TFrame> UnwindThread(int pid, int tid, std::span<const std::uint64_t, 17> regs, int memFd, int maxFrames) {
+  TDwfl dwfl = Open(pid);
+  if (!dwfl) return Symbolize(pid, std::span<const std::uint64_t>(&regs[16], 1), regs[16]);
+  TUnwindState state{tid, false, regs.data(), memFd};
+  TCollect collect{{}, maxFrames};
+  if (dwfl_attach_state(dwfl.get(), nullptr, pid, &kThreadCallbacks, &state))
+    dwfl_getthread_frames(dwfl.get(), tid, OnFrame, &collect);
+  if (collect.Pcs.empty()) collect.Pcs.push_back(regs[16]);
+  std::vector<TFrame> frames;
+  for (std::uint64_t pc : collect.Pcs) frames.push_back(Name(dwfl.get(), pc));
+  return frames;
+}
+
+std::string FormatFrames(const std::vector<TFrame>& frames) {
+  std::string out;
+  char line[64];
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const TFrame& f = frames[i];
+    std::snprintf(line, sizeof line, " #%-2zu 0x%016" PRIx64 " ", i, f.Pc);
+    out += line;
+    out += f.Module.empty() ? "?" : f.Module;
+    out += "  ";
+    if (f.Function.empty()) {
+      out += "??";
+    } else {
+      out += f.Function;
+      std::snprintf(line, sizeof line, "+0x%" PRIx64, f.Offset);
+      out += line;
+    }
+    if (!f.File.empty()) out += "  " + f.File + ":" + std::to_string(f.Line);
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace crashreport

@@ -90,10 +90,14 @@ int main(int argc, char** argv) {
   options.ReportPath = argv[2];
   options.HelperPath = argv[3];
   options.Presenter = &presenter;
-  options.CheckSeal = false;
+  options.CheckSeal = mode == "sealed";
   options.WatchdogSeconds = 5;
   if (!crashreport::Install(options)) return 3;
 
+  if (mode == "sealed") {
+    std::printf("started\n");
+    return 0;
+  }
   if (mode == "null") CrashNull();
   else if (mode == "divide") CrashDivide();
   else if (mode == "illegal") CrashIllegal();

@@ -187,6 +187,8 @@ TEST_F(Box, UnwritableReportFileShowsALineInTheBox) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Test discovery runs this without ctest's environment.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

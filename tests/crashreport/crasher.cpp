@@ -98,6 +98,16 @@ int main(int argc, char** argv) {
     std::printf("started\n");
     return 0;
   }
+  if (mode == "wait") {
+    // For the benchmark: a few threads, then wait for a signal from outside.
+    std::thread a([] { ::pause(); }), b([] { ::pause(); });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    ::pause();
+    a.join();
+    b.join();
+    return 0;
+  }
   if (mode == "null") CrashNull();
   else if (mode == "divide") CrashDivide();
   else if (mode == "illegal") CrashIllegal();

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "classlib/application.h"
+#include "UseHTML.h"
 #include "classlib/units.h"
 #include "uquorvik.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
   const classlib::TUnit units[] = {
       // 1. the crash reporter's modules come first, once it is part of the program
       classlib::Unit(),  // 2. the class library: Application and Screen
-      // 3. the help router's module UseHTML comes here, before the main window's
+      UseHTML::Unit(),   // 3. the help router, hooked into Application
       uquorvik::Unit(),  // 4. the main window's module
   };
   static classlib::TUnit order[std::size(units)];

@@ -181,6 +181,42 @@ TEST(ChmFile, DamagedInputs) {
   }
 }
 
+// chmcmd writes "first listing chunk = 1" into books with several listing
+// chunks; libmspack then silently skips chunk 0 (and #SYSTEM with it).
+TEST(ChmFile, RepairsTheFirstListingChunkField) {
+  const std::uint32_t chunk_size = 0x100, itsp = 0x78, chunks = itsp + 0x54;
+  auto make = [&](std::uint32_t first, std::uint32_t prev0, std::uint32_t prev1, std::uint32_t prev2) {
+    std::string b(chunks + 3 * chunk_size, '\0');
+    auto put = [&](std::size_t at, std::uint32_t v) { std::memcpy(&b[at], &v, 4); };
+    b.replace(0, 4, "ITSF");
+    put(0x48, itsp);
+    b.replace(itsp, 4, "ITSP");
+    put(itsp + 0x08, 0x54);
+    put(itsp + 0x10, chunk_size);
+    put(itsp + 0x20, first);
+    put(itsp + 0x2c, 3);
+    const std::uint32_t prevs[] = {prev0, prev1, prev2};
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      b.replace(chunks + i * chunk_size, 4, "PMGL");
+      put(chunks + i * chunk_size + 0x0c, prevs[i]);
+    }
+    return b;
+  };
+  auto firstAfterRepair = [](std::string b) {
+    repairCompilerFaults(b);
+    std::uint32_t v;
+    std::memcpy(&v, &b[0x78 + 0x20], 4);
+    return v;
+  };
+  EXPECT_EQ(firstAfterRepair(make(1, 0xffffffffu, 0, 1)), 0u);  // chain 0 -> 1 -> 2
+  EXPECT_EQ(firstAfterRepair(make(2, 0xffffffffu, 0, 1)), 0u);
+  EXPECT_EQ(firstAfterRepair(make(0, 0xffffffffu, 0, 1)), 0u);
+  EXPECT_EQ(firstAfterRepair(make(2, 1, 0, 1)), 2u);            // a cycle: left alone, and no hang
+  EXPECT_EQ(firstAfterRepair(make(1, 0xffffffffu, 7, 1)), 1u);  // prev out of range: left alone
+  std::string truncated = make(1, 0xffffffffu, 0, 1).substr(0, 0x200);
+  EXPECT_EQ(firstAfterRepair(truncated), 1u);
+}
+
 TEST(ChmFile, MissingFileNamesTheReason) {
   std::string error;
   EXPECT_FALSE(ChmFile::open(bookPath("no-such-book.chm"), &error));

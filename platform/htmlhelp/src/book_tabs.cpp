@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -45,6 +46,10 @@ BookTabs::BookTabs(QWidget* parent) : QTabWidget(parent) {
   addTab(buildContents(), tr("Contents"));
   addTab(buildIndex(), tr("Index"));
   addTab(buildSearch(), tr("Search"));
+  connect(this, &QTabWidget::currentChanged, this, [this](int tab) {
+    if (tab == kIndex) fillIndex();
+    if (tab == kContents) fillContents();
+  });
 }
 
 QWidget* BookTabs::buildContents() {
@@ -99,31 +104,50 @@ void BookTabs::setBook(const ChmBook* book) {
   index_list_->clear();
   search_results_->clear();
   search_texts_.clear();
-  search_texts_built_ = false;
+  search_texts_built_ = contents_filled_ = index_filled_ = false;
+  marked_.clear();
+  contents_by_topic_.clear();
   if (!book) return;
-  const int code_page = book->codePage();
+  // A large book's tree and index take longer to build than its first topic
+  // takes to show: the contents follow right after the topic, the index
+  // when it is first shown.
+  QTimer::singleShot(0, this, &BookTabs::fillContents);
+}
 
+void BookTabs::fillContents() {
+  if (!book_ || contents_filled_) return;
+  contents_filled_ = true;
+  const int code_page = book_->codePage();
   // Entries arrive flat with a level; a stack of the last item per level
   // rebuilds the tree. A level that jumps by more than one hangs under the
   // deepest open item.
   std::vector<QTreeWidgetItem*> parents;
-  for (const SitemapEntry& e : book->contents()) {
+  for (const SitemapEntry& e : book_->contents()) {
     while (parents.size() > static_cast<std::size_t>(e.level)) parents.pop_back();
     auto* item = parents.empty() ? new QTreeWidgetItem(contents_) : new QTreeWidgetItem(parents.back());
     item->setText(0, decodeBookText(e.name, code_page));
-    item->setData(0, kObjectRole, objectData(book->resolveTarget(e.local)));
+    std::string object = book_->resolveTarget(e.local);
+    item->setData(0, kObjectRole, objectData(object));
+    if (!object.empty()) contents_by_topic_.emplace(std::move(object), item);
     parents.push_back(item);
   }
   contents_->expandAll();
+  if (!marked_.empty()) markTopic(marked_);
+}
 
-  for (const SitemapEntry& e : book->index()) {
+void BookTabs::fillIndex() {
+  if (!book_ || index_filled_) return;
+  index_filled_ = true;
+  const int code_page = book_->codePage();
+  for (const SitemapEntry& e : book_->index()) {
     auto* item = new QListWidgetItem(decodeBookText(e.name, code_page));
-    item->setData(kObjectRole, objectData(book->resolveTarget(e.local)));
+    item->setData(kObjectRole, objectData(e.local));  // resolved when chosen
     index_list_->addItem(item);
   }
 }
 
 bool BookTabs::showIndexAt(const QString& keyword) {
+  fillIndex();
   setCurrentIndex(kIndex);
   if (index_edit_->text() != keyword) index_edit_->setText(keyword);
   if (keyword.isEmpty()) return false;
@@ -182,13 +206,9 @@ int BookTabs::search(const QString& words) {
 }
 
 void BookTabs::markTopic(const std::string& object) {
-  const QString wanted = objectData(object);
-  for (QTreeWidgetItemIterator it(contents_); *it; ++it) {
-    if ((*it)->data(0, kObjectRole).toString() == wanted) {
-      contents_->setCurrentItem(*it);
-      return;
-    }
-  }
+  marked_ = object;
+  auto it = contents_by_topic_.find(object);
+  if (it != contents_by_topic_.end()) contents_->setCurrentItem(it->second);
 }
 
 }  // namespace htmlhelp

@@ -3,12 +3,14 @@
 
 #include <QTabWidget>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace htmlhelp {
 
@@ -40,8 +42,8 @@ class BookTabs : public QTabWidget {
   QListWidget* searchResults() const { return search_results_; }
 
  signals:
-  // The user chose an entry that names `object` inside the book.
-  void topicRequested(const std::string& object);
+  // The user chose an entry naming `target` (as the book stores it).
+  void topicRequested(const std::string& target);
 
  private:
   QWidget* buildContents();
@@ -49,6 +51,8 @@ class BookTabs : public QTabWidget {
   QWidget* buildSearch();
   void openIndexItem(QListWidgetItem* item);
   void buildSearchTexts();
+  void fillContents();
+  void fillIndex();
 
   const ChmBook* book_ = nullptr;
   QTreeWidget* contents_ = nullptr;
@@ -63,6 +67,10 @@ class BookTabs : public QTabWidget {
   };
   std::vector<TopicText> search_texts_;  // built on the first search
   bool search_texts_built_ = false;
+  bool contents_filled_ = false;
+  bool index_filled_ = false;
+  std::string marked_;  // topic to mark once the contents are filled
+  std::unordered_map<std::string, QTreeWidgetItem*> contents_by_topic_;
 };
 
 }  // namespace htmlhelp

@@ -101,17 +101,6 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-// Some compilers write the first header GUID twice; libmspack insists on the
-// documented pair ({7C01FD10-...} then {7C01FD11-...}) and would refuse the
-// whole file. The second GUID carries no information, so put the expected
-// value into our copy.
-void repairHeaderGuid(std::string& bytes) {
-  constexpr std::size_t kGuid1 = 0x18, kGuid2 = 0x28, kGuidLen = 16;
-  if (bytes.size() < kGuid2 + kGuidLen || bytes.compare(0, 4, "ITSF") != 0) return;
-  if (bytes.compare(kGuid2, kGuidLen, bytes, kGuid1, kGuidLen) != 0) return;
-  if (static_cast<unsigned char>(bytes[kGuid1]) == 0x10) bytes[kGuid2] = 0x11;
-}
-
 }  // namespace
 
 struct ChmFile::Impl {
@@ -166,7 +155,7 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
   auto impl = std::make_unique<Impl>();
   impl->limits = limits;
   impl->bytes.assign(bytes);
-  repairHeaderGuid(impl->bytes);
+  repairCompilerFaults(impl->bytes);
   impl->io.sys = mspack_system{memOpen,    memClose, memRead, memWrite, memSeek, memTell,
                                memMessage, memAlloc, memFree, memCopy,  nullptr};
   impl->io.source = &impl->bytes;
@@ -231,6 +220,54 @@ std::optional<std::string> ChmFile::read(std::string_view name) const {
   std::string out;
   out.swap(impl_->sink);
   return out;
+}
+
+namespace {
+
+std::uint32_t le32(const std::string& s, std::size_t at) {
+  auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + i])); };
+  return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
+}
+
+void put32(std::string& s, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+
+}  // namespace
+
+// Header layout (ITSF, then the directory header ITSP at the offset stored at
+// 0x48): ITSP +0x08 header length, +0x10 chunk size, +0x20 first listing
+// chunk, +0x2C number of chunks. Listing chunks ("PMGL") carry the previous
+// chunk's number at +0x0C, -1 for the first.
+void repairCompilerFaults(std::string& bytes) {
+  if (bytes.size() < 0x60 || bytes.compare(0, 4, "ITSF") != 0) return;
+
+  // The first header GUID written twice: the second must be {7C01FD11-...}.
+  constexpr std::size_t kGuid1 = 0x18, kGuid2 = 0x28, kGuidLen = 16;
+  if (bytes.compare(kGuid2, kGuidLen, bytes, kGuid1, kGuidLen) == 0 &&
+      static_cast<unsigned char>(bytes[kGuid1]) == 0x10)
+    bytes[kGuid2] = 0x11;
+
+  // A first-listing-chunk field that points past the real first chunk (seen
+  // with more than one listing chunk): walk the chain back to its start.
+  const std::uint64_t itsp = le32(bytes, 0x48) | static_cast<std::uint64_t>(le32(bytes, 0x4c)) << 32;
+  if (itsp > bytes.size() || bytes.size() - itsp < 0x54 || bytes.compare(itsp, 4, "ITSP") != 0) return;
+  const std::uint64_t chunks = itsp + le32(bytes, itsp + 0x08);
+  const std::uint32_t chunk_size = le32(bytes, itsp + 0x10);
+  const std::uint32_t count = le32(bytes, itsp + 0x2c);
+  std::uint32_t first = le32(bytes, itsp + 0x20);
+  if (chunk_size < 0x14 || count == 0 || first >= count) return;
+  if (chunks + static_cast<std::uint64_t>(count) * chunk_size > bytes.size()) return;
+  auto chunkAt = [&](std::uint32_t n) { return chunks + static_cast<std::uint64_t>(n) * chunk_size; };
+  for (std::uint32_t steps = 0;; ++steps) {
+    if (steps == count) return;  // a cycle: no start to find
+    if (bytes.compare(chunkAt(first), 4, "PMGL") != 0) return;
+    std::uint32_t prev = le32(bytes, chunkAt(first) + 0x0c);
+    if (prev == 0xffffffffu) break;
+    if (prev >= count || bytes.compare(chunkAt(prev), 4, "PMGL") != 0) return;
+    first = prev;
+  }
+  put32(bytes, itsp + 0x20, first);
 }
 
 std::string normalizeObjectName(std::string_view name) {

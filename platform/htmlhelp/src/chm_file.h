@@ -58,6 +58,11 @@ class ChmFile {
   std::unique_ptr<Impl> impl_;
 };
 
+// Corrects, in a file's bytes, header faults that chmcmd is known to write
+// and libmspack would refuse or misread: the second header GUID, and the
+// number of the first directory listing chunk. Leaves other bytes alone.
+void repairCompilerFaults(std::string& bytes);
+
 // "/a/b.htm" for "a/b.htm", "/a/b.htm", "\a\b.htm". Object names may hold
 // '#' ("/#SYSTEM", "/_#_README_#_"), so fragments are left to the caller.
 std::string normalizeObjectName(std::string_view name);

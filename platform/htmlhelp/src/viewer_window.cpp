@@ -82,7 +82,7 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
   connect(browser_, &QTextBrowser::sourceChanged, this,
           [this](const QUrl& url) { tabs_->markTopic(url.path().toStdString()); });
-  connect(tabs_, &BookTabs::topicRequested, this, &HelpViewerWindow::navigate);
+  connect(tabs_, &BookTabs::topicRequested, this, &HelpViewerWindow::showTopic);
 }
 
 HelpViewerWindow::~HelpViewerWindow() {
@@ -110,12 +110,6 @@ bool HelpViewerWindow::ensureBook() {
   if (!title.isEmpty()) setWindowTitle(title);
   clearMessage();
   return true;
-}
-
-void HelpViewerWindow::navigate(const std::string& object) {
-  clearMessage();
-  browser_->setSource(topicUrl(object), QTextDocument::HtmlResource);
-  raiseWindow();
 }
 
 bool HelpViewerWindow::showTopic(const std::string& target) {

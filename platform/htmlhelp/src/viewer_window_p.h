@@ -55,7 +55,6 @@ class HelpViewerWindow : public QWidget {
 
  private:
   void openLink(const QUrl& url);
-  void navigate(const std::string& object);
   void raiseWindow();
 
   QString display_name_;

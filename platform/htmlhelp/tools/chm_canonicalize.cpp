@@ -3,8 +3,9 @@
 //
 // The compiler stamps the build time into the file header (offset 0x10) and
 // into the #SYSTEM record with code 10; both are set to zero so two builds of
-// the same sources give the same bytes. It also writes the first header GUID
-// twice, where readers expect {7C01FD11-...} second; that GUID is set right.
+// the same sources give the same bytes. It also corrects the header faults
+// the compiler is known for (see repairCompilerFaults), so other readers
+// accept the book too.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
   if (bytes.size() < 0x60 || bytes.compare(0, 4, "ITSF") != 0) return fail(path, "not a compiled help file");
 
   for (std::size_t i = 0x10; i < 0x14; ++i) bytes[i] = 0;  // header timestamp
-  if (bytes.compare(0x18, 16, bytes, 0x28, 16) == 0 && bytes[0x18] == 0x10) bytes[0x28] = 0x11;
+  htmlhelp::repairCompilerFaults(bytes);
 
   std::string error;
   auto chm = htmlhelp::ChmFile::fromMemory(bytes, &error);

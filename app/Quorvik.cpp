@@ -6,20 +6,19 @@
 #include "classlib/application.h"
 #include "UseHTML.h"
 #include "classlib/units.h"
+#include "crashreport/crashreport.h"
 #include "uquorvik.h"
 
 int main(int argc, char** argv) {
   // Module initialization, in dependency order; finalization runs in reverse
   // when the guard below goes away.
-  const classlib::TUnit units[] = {
-      // 1. the crash reporter's modules come first, once it is part of the program
-      classlib::Unit(),  // 2. the class library: Application and Screen
-      UseHTML::Unit(),   // 3. the help router, hooked into Application
-      uquorvik::Unit(),  // 4. the main window's module
+  static const classlib::TUnit units[] = {
+      crashreport::Unit(),  // 1. the crash reporter, before anything that can fail
+      classlib::Unit(),     // 2. the class library: Application and Screen
+      UseHTML::Unit(),      // 3. the help router, hooked into Application
+      uquorvik::Unit(),     // 4. the main window's module
   };
-  static classlib::TUnit order[std::size(units)];
-  std::copy(std::begin(units), std::end(units), order);
-  classlib::TUnitsGuard modules = classlib::RunUnits(order, std::size(order), argc, argv);
+  classlib::TUnitsGuard modules = classlib::RunUnits(units, std::size(units), argc, argv);
 
   using classlib::Application;
   Application->Initialize();

@@ -21,3 +21,9 @@ endif()
 if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
   set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
 endif()
+
+# A fault in an event handler (a null pointer, a division by zero) becomes a
+# C++ exception thrown from the crash reporter's signal handler; every frame
+# between the fault and the class library's dispatch point must be able to
+# unwind from any instruction.
+add_compile_options(-fnon-call-exceptions)

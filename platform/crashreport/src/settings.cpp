@@ -13,7 +13,7 @@ using K = TSettingKind;
 constexpr std::int64_t kMaxInt = 0x7fffffff;
 
 // Ranges are what the reporter can act on; a value outside is a typo.
-constexpr TSettingSpec kSchema[] = {
+constexpr TSettingDef kSchema[] = {
     // General behaviour
     {"Enabled", K::Bool}, {"NoSettings", K::Bool}, {"CheckFreeze", K::Bool},
     {"FreezeTimeout", K::Int, 0, kMaxInt}, {"PauseThreads", K::Bool}, {"PlWaitBox", K::Bool},
@@ -106,7 +106,7 @@ std::optional<std::string_view> ReadText(std::string_view s, std::string& out, s
 
 }  // namespace
 
-std::span<const TSettingSpec> SettingsSchema() { return kSchema; }
+std::span<const TSettingDef> SettingsSchema() { return kSchema; }
 
 const TCrashSettings::TValue& TCrashSettings::Find(std::string_view name, TSettingKind kind) const {
   int i = IndexOf(name);
@@ -158,10 +158,10 @@ std::optional<TCrashSettings> ParseSettings(std::string_view text, std::string_v
     TCrashSettings::TValue& value = settings.FValues[index];
     if (value.Set) return fail(name, "set twice (first on line " + std::to_string(value.Line) + ")");
     rest = Trim(rest.substr(1));
-    const TSettingSpec& spec = kSchema[index];
+    const TSettingDef& entry = kSchema[index];
     std::string why;
     std::optional<std::string_view> after;
-    switch (spec.Kind) {
+    switch (entry.Kind) {
       case K::Bool: {
         std::size_t w = 0;
         while (w < rest.size() && IsNameChar(rest[w])) ++w;
@@ -178,9 +178,9 @@ std::optional<TCrashSettings> ParseSettings(std::string_view text, std::string_v
         auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value.Number);
         if (ec != std::errc() || end == rest.data()) {
           why = "expected a whole number";
-        } else if (value.Number < spec.Min || value.Number > spec.Max) {
-          why = "value " + std::to_string(value.Number) + " outside " + std::to_string(spec.Min) + ".." +
-                std::to_string(spec.Max);
+        } else if (value.Number < entry.Min || value.Number > entry.Max) {
+          why = "value " + std::to_string(value.Number) + " outside " + std::to_string(entry.Min) + ".." +
+                std::to_string(entry.Max);
         } else {
           after = rest.substr(static_cast<std::size_t>(end - rest.data()));
         }

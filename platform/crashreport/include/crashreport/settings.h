@@ -25,7 +25,7 @@ namespace crashreport {
 
 enum class TSettingKind { Bool, Int, Text };
 
-struct TSettingSpec {
+struct TSettingDef {
   const char* Name;
   TSettingKind Kind;
   std::int64_t Min = 0;  // Int only: inclusive range
@@ -33,7 +33,7 @@ struct TSettingSpec {
 };
 
 // Every setting the record holds, in the record's order.
-std::span<const TSettingSpec> SettingsSchema();
+std::span<const TSettingDef> SettingsSchema();
 
 class TCrashSettings {
  public:

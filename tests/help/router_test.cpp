@@ -30,13 +30,6 @@ HWND Record(HWND owner, const char* file, unsigned int command, std::uintptr_t d
   return 0;  // the viewer's result must not matter
 }
 
-// Watches the router's deletion: was the hook already empty then?
-const void* watched = nullptr;
-int hookAssignedAtDelete = -1;
-void Watch(void* p) {
-  if (p && p == watched) hookAssignedAtDelete = Application && Application->OnHelp.Assigned();
-}
-
 const TResourceEntry layouts[] = {
     {"TTestForm", reinterpret_cast<const unsigned char*>(TestLayout), std::char_traits<char>::length(TestLayout)}};
 const bool registered = RegisterResources(layouts, 1);
@@ -44,6 +37,16 @@ const bool registered = RegisterResources(layouts, 1);
 }  // namespace
 
 #ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps its own allocator
+namespace {
+// Watches the router's deletion: was the hook already empty then?
+const void* watched = nullptr;
+int hookAssignedAtDelete = -1;
+void Watch(void* p) {
+  if (p && p == watched) hookAssignedAtDelete = Application && Application->OnHelp.Assigned();
+}
+
+}  // namespace
+
 void operator delete(void* p) noexcept {
   Watch(p);
   std::free(p);
@@ -55,6 +58,8 @@ void operator delete(void* p, std::size_t) noexcept {
 constexpr bool WatchingDeletes = true;
 #else
 constexpr bool WatchingDeletes = false;
+const void* watched = nullptr;
+int hookAssignedAtDelete = -1;
 #endif
 
 // The module's life and the table run in one test, in the program's order:

@@ -80,9 +80,19 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
-  connect(browser_, &QTextBrowser::sourceChanged, this,
-          [this](const QUrl& url) { tabs_->markTopic(url.path().toStdString()); });
+  connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+    tabs_->markTopic(url.path().toStdString());
+    updateTitle();
+  });
   connect(tabs_, &BookTabs::topicRequested, this, &HelpViewerWindow::showTopic);
+}
+
+// "Book title - topic title", so that the window list says what is shown.
+void HelpViewerWindow::updateTitle() {
+  QString title = book_title_.isEmpty() ? tr("Help - %1").arg(display_name_) : book_title_;
+  const QString topic = browser_->documentTitle().trimmed();
+  if (!topic.isEmpty() && topic != title) title += QStringLiteral(" - ") + topic;
+  setWindowTitle(title);
 }
 
 HelpViewerWindow::~HelpViewerWindow() {
@@ -106,8 +116,8 @@ bool HelpViewerWindow::ensureBook() {
   }
   browser_->setBook(book_.get());
   tabs_->setBook(book_.get());
-  const QString title = decodeBookText(book_->title(), book_->codePage());
-  if (!title.isEmpty()) setWindowTitle(title);
+  book_title_ = decodeBookText(book_->title(), book_->codePage());
+  updateTitle();
   clearMessage();
   return true;
 }

@@ -56,8 +56,10 @@ class HelpViewerWindow : public QWidget {
  private:
   void openLink(const QUrl& url);
   void raiseWindow();
+  void updateTitle();
 
   QString display_name_;
+  QString book_title_;
   QString path_;
   std::unique_ptr<ChmBook> book_;
   QLabel* message_ = nullptr;

@@ -119,6 +119,7 @@ TEST_F(Faults, FaultWhileHandlingAFaultEndsAtOnceKeepingTheReport) {
 TEST_F(Faults, WithoutTheHelperAMinimalReportIsSaved) {
   TRun run = RunCrasher("no-helper", File);
   ASSERT_TRUE(WIFSIGNALED(run.Status));
+  EXPECT_EQ(WTERMSIG(run.Status), SIGSEGV) << "not by the signal it got (a dead helper's socket: SIGPIPE?)";
   auto reports = crashreport::ReadReports(File);
   ASSERT_EQ(reports.size(), 1u) << run.Output;
   EXPECT_NE(reports[0].find("could not run"), std::string::npos);

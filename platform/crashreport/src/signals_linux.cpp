@@ -170,9 +170,12 @@ bool RunHelper() {
   }
   // Under Yama's ptrace scope 1 only this lets the helper read us.
   ::prctl(PR_SET_PTRACER, static_cast<unsigned long>(child), 0, 0, 0);
+  // send() with MSG_NOSIGNAL: a helper that could not start has closed its
+  // end already, and a write() would end this process by SIGPIPE before the
+  // minimal report is saved.
   char c = 'g';
   ssize_t n;
-  do n = ::write(sv[0], &c, 1);
+  do n = ::send(sv[0], &c, 1, MSG_NOSIGNAL);
   while (n < 0 && errno == EINTR);
   c = 0;
   do n = ::read(sv[0], &c, 1);

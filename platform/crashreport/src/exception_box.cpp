@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -23,18 +24,36 @@ TBoxHook boxHook;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// The environment's answer (see the header), as a hook.
+// The environment's answer (see the header), as a hook. It waits until the
+// box is on screen (at most two seconds), so that the places it describes are
+// those of the settled layout, which a message box changes while it shows.
 void EnvironmentHook(QDialog& box) {
+  QWindow* window = box.windowHandle();
+  int waited = box.property("describeWaited").toInt();
+  if ((!window || !window->isExposed()) && waited < 2000) {
+    box.setProperty("describeWaited", waited + 10);
+    QTimer::singleShot(10, &box, [&box] { EnvironmentHook(box); });
+    return;
+  }
   std::string answer = std::getenv("QUORVIK_CRASHBOX_ANSWER");
   std::string line = "crash box: " + box.objectName().toStdString() + "; title=" + box.windowTitle().toStdString();
   for (QLabel* label : box.findChildren<QLabel*>())
     if (!label->objectName().isEmpty() && !label->text().isEmpty())
       line += "; " + label->objectName().toStdString() + "=" + label->text().toStdString();
-  for (QPushButton* button : box.findChildren<QPushButton*>())
+  // Each button with its place in the box, so that a test can press it with
+  // real input: in the window's pixels, which differ from Qt's coordinates
+  // by the screen's device pixel ratio.
+  const qreal ratio = box.devicePixelRatioF();
+  auto pixels = [ratio](int v) { return std::to_string(qRound(v * ratio)); };
+  for (QPushButton* button : box.findChildren<QPushButton*>()) {
+    QPoint at = button->mapTo(&box, QPoint(0, 0));
     line += "; button=" + button->text().toStdString() + (button->isEnabled() ? "" : " (disabled)") +
-            (button->isDefault() ? " (focused)" : "");
+            (button->isDefault() ? " (focused)" : "") + " @" + pixels(at.x()) + "," + pixels(at.y()) + "," +
+            pixels(button->width()) + "," + pixels(button->height());
+  }
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
+  if (answer == "none") return;  // the user (or a test's real input) answers
   auto click = [&box](const char* name) {
     auto* button = box.findChild<QPushButton*>(name);
     if (button && button->isEnabled()) button->click();

@@ -37,7 +37,10 @@ void SetBoxHookForTesting(TBoxHook hook);
 // When no hook is set and QUORVIK_CRASHBOX_ANSWER is set (to "continue",
 // "restart", "close" or "show"), every box describes itself on stderr in one
 // line starting "crash box:" and is answered with that button (the report
-// view and the message box with OK). For tests of whole programs, where no
-// code of the test runs inside the program.
+// view and the message box with OK). With "none" the box only describes
+// itself and waits for the user. Each button appears as
+// "button=<text>[ (disabled)][ (focused)] @x,y,w,h", its place in the box's
+// window, so that a test can press it with real input. For tests of whole
+// programs, where no code of the test runs inside the program.
 
 }  // namespace crashreport

@@ -217,6 +217,38 @@ TEST(ChmFile, RepairsTheFirstListingChunkField) {
   EXPECT_EQ(firstAfterRepair(truncated), 1u);
 }
 
+// Reads cut from cached reset intervals give the bytes libmspack extracts for
+// each object on its own, in any order (backwards, jumping far ahead, across
+// interval ends), also when the cache is too small to keep much.
+TEST(ChmFile, CachedReadsMatchDirectExtraction) {
+  ChmLimits direct;
+  direct.max_cache_bytes = 0;
+  ChmLimits tiny;
+  tiny.max_cache_bytes = 2 * 0x10000;  // two reset intervals of the books here
+  for (const std::string& path : {bookPath("Quorvik.chm"), std::string(QUORVIK_BIG_BOOK)}) {
+    SCOPED_TRACE(path);
+    auto reference = ChmFile::open(path, nullptr, direct);
+    ASSERT_TRUE(reference);
+    std::vector<std::string> names = reference->objects();
+    ASSERT_GT(names.size(), 10u);
+    // Alternate between the far end and the start of the list.
+    std::vector<std::string> order;
+    for (std::size_t lo = 0, hi = names.size(); lo < hi;) {
+      order.push_back(names[--hi]);
+      if (lo < hi) order.push_back(names[lo++]);
+    }
+    for (const ChmLimits& limits : {ChmLimits{}, tiny}) {
+      auto cached = ChmFile::open(path, nullptr, limits);
+      ASSERT_TRUE(cached);
+      for (const std::string& name : order) {
+        auto expected = reference->read(name);
+        ASSERT_TRUE(expected) << name;
+        EXPECT_EQ(cached->read(name), expected) << name;
+      }
+    }
+  }
+}
+
 TEST(ChmFile, MissingFileNamesTheReason) {
   std::string error;
   EXPECT_FALSE(ChmFile::open(bookPath("no-such-book.chm"), &error));

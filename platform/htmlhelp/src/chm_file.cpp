@@ -8,6 +8,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <set>
 
 namespace htmlhelp {
 namespace {
@@ -103,20 +104,167 @@ std::string lower(std::string_view s) {
 
 }  // namespace
 
+// Sizes of the compressed section, from its control data and reset table
+// (both in the uncompressed section). Layouts: ControlData "LZXC" record:
+// +4 "LZXC", +8 version, +12 reset interval (in 32 KiB frames from version 2
+// on, else bytes). ResetTable: +16 uncompressed length (64-bit).
+struct LzxLayout {
+  std::uint64_t reset_bytes = 0;   // uncompressed bytes between reset points; 0: unknown
+  std::uint64_t content_size = 0;  // uncompressed length of the section
+};
+
 struct ChmFile::Impl {
   ChmLimits limits;
   std::string bytes;
-  MemSystem io;
+  mutable MemSystem io;
   mutable std::string sink;
-  mschm_decompressor* decompressor = nullptr;
+  mschm_decompressor* opener = nullptr;  // owns `header`
   mschmd_header* header = nullptr;
   std::map<std::string, mschmd_file*> by_name;  // lower-case name -> entry
 
+  // Extraction runs on a decompressor of its own: libmspack only restarts
+  // its LZX stream at a reset point when asked for data behind its position;
+  // asked for data far ahead, it decompresses everything in between. A fresh
+  // decompressor is the public way to make it start at the nearest reset
+  // point instead.
+  mutable mschm_decompressor* extractor = nullptr;
+  mutable std::int64_t stream_end = -1;  // where the extractor's LZX stream stands; -1: fresh
+  LzxLayout lzx;
+
+  struct Block {
+    std::string bytes;
+    std::uint64_t last_used = 0;
+  };
+  mutable std::map<std::uint64_t, Block> blocks;  // reset interval number -> its bytes
+  mutable std::set<std::uint64_t> failed_blocks;  // not tried again
+  mutable std::size_t cached_bytes = 0;
+  mutable std::uint64_t clock = 0;
+
   ~Impl() {
-    if (header) decompressor->close(decompressor, header);
-    if (decompressor) mspack_destroy_chm_decompressor(decompressor);
+    if (extractor) mspack_destroy_chm_decompressor(extractor);
+    if (header) opener->close(opener, header);
+    if (opener) mspack_destroy_chm_decompressor(opener);
   }
+
+  // The bytes of a system object of the uncompressed section, or empty.
+  std::string_view sysObject(std::string_view name) const;
+  void readLzxLayout();
+  // Runs libmspack on `file` into `sink`; true when exactly its length came out.
+  bool extract(mschmd_file* file) const;
+  const std::string* block(std::uint64_t number) const;
+  std::optional<std::string> readCompressed(const mschmd_file& file) const;
 };
+
+std::string_view ChmFile::Impl::sysObject(std::string_view name) const {
+  for (const mschmd_file* f = header->sysfiles; f; f = f->next) {
+    if (f->filename == nullptr || name != f->filename || f->section == nullptr || f->section->id != 0)
+      continue;
+    if (f->offset < 0 || f->length < 0 || header->sec0.offset < 0) return {};
+    const auto start =
+        static_cast<std::uint64_t>(header->sec0.offset) + static_cast<std::uint64_t>(f->offset);
+    const auto length = static_cast<std::uint64_t>(f->length);
+    if (start > bytes.size() || length > bytes.size() - start) return {};
+    return std::string_view(bytes).substr(start, length);
+  }
+  return {};
+}
+
+void ChmFile::Impl::readLzxLayout() {
+  constexpr std::uint64_t kFrame = 0x8000;
+  std::string_view control = sysObject("::DataSpace/Storage/MSCompressed/ControlData");
+  std::string_view reset = sysObject(
+      "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/"
+      "ResetTable");
+  if (control.size() < 16 || control.substr(4, 4) != "LZXC" || reset.size() < 24) return;
+  auto le = [](std::string_view s, std::size_t at, int n) {
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i)
+      v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
+    return v;
+  };
+  std::uint64_t interval = le(control, 12, 4);
+  if (le(control, 8, 4) >= 2) interval *= kFrame;
+  const std::uint64_t content = le(reset, 16, 8);
+  // Odd values are left to libmspack's own checks: the cache stays off.
+  if (interval == 0 || interval % kFrame != 0 || interval > limits.max_cache_bytes / 2) return;
+  if (content == 0 || content > 4 * static_cast<std::uint64_t>(limits.max_file_bytes)) return;
+  lzx.reset_bytes = interval;
+  lzx.content_size = content;
+}
+
+bool ChmFile::Impl::extract(mschmd_file* file) const {
+  if (file->section->id == 1 && lzx.reset_bytes != 0 && stream_end >= 0) {
+    const auto offset = static_cast<std::uint64_t>(file->offset);
+    const std::uint64_t reset_point = offset - offset % lzx.reset_bytes;
+    if (reset_point > static_cast<std::uint64_t>(stream_end)) {  // far ahead: start afresh there
+      mspack_destroy_chm_decompressor(extractor);
+      extractor = mspack_create_chm_decompressor(&io.sys);
+      stream_end = -1;
+    }
+  }
+  if (extractor == nullptr) return false;
+  sink.clear();
+  io.sink_cap = static_cast<std::size_t>(file->length);
+  const int rc = extractor->extract(extractor, file, "out");
+  const bool ok = rc == MSPACK_ERR_OK && sink.size() == static_cast<std::size_t>(file->length);
+  if (file->section->id == 1) stream_end = ok ? file->offset + file->length : -1;
+  return ok;
+}
+
+const std::string* ChmFile::Impl::block(std::uint64_t number) const {
+  ++clock;
+  if (auto it = blocks.find(number); it != blocks.end()) {
+    it->second.last_used = clock;
+    return &it->second.bytes;
+  }
+  const std::uint64_t start = number * lzx.reset_bytes;
+  if (start >= lzx.content_size || failed_blocks.count(number)) return nullptr;
+  mschmd_file stretch{};
+  stretch.section = const_cast<mschmd_section*>(&header->sec1.base);
+  stretch.offset = static_cast<off_t>(start);
+  stretch.length = static_cast<off_t>(std::min(lzx.reset_bytes, lzx.content_size - start));
+  stretch.filename = const_cast<char*>("");
+  if (!extract(&stretch)) {
+    failed_blocks.insert(number);
+    return nullptr;
+  }
+  while (!blocks.empty() && cached_bytes + sink.size() > limits.max_cache_bytes) {
+    auto oldest = std::min_element(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+      return a.second.last_used < b.second.last_used;
+    });
+    cached_bytes -= oldest->second.bytes.size();
+    blocks.erase(oldest);
+  }
+  Block& b = blocks[number];
+  b.bytes.swap(sink);
+  b.last_used = clock;
+  cached_bytes += b.bytes.size();
+  return &b.bytes;
+}
+
+// An object of the compressed section, cut from its cached reset intervals;
+// nullopt when they cannot be had (the caller then extracts it on its own).
+std::optional<std::string> ChmFile::Impl::readCompressed(const mschmd_file& file) const {
+  const std::uint64_t interval = lzx.reset_bytes;
+  if (interval == 0) return std::nullopt;
+  const auto offset = static_cast<std::uint64_t>(file.offset),
+             length = static_cast<std::uint64_t>(file.length);
+  if (offset > lzx.content_size || length > lzx.content_size - offset) return std::nullopt;
+  const std::uint64_t first = offset / interval, last = (offset + length - 1) / interval;
+  if ((last - first + 1) * interval > limits.max_cache_bytes) return std::nullopt;
+  std::string out;
+  out.reserve(static_cast<std::size_t>(length));
+  for (std::uint64_t n = first; n <= last; ++n) {
+    const std::string* bytes = block(n);
+    if (bytes == nullptr) return std::nullopt;
+    const std::uint64_t from = n == first ? offset - n * interval : 0;
+    const std::uint64_t to = std::min<std::uint64_t>(bytes->size(), offset + length - n * interval);
+    if (from > to) return std::nullopt;
+    out.append(*bytes, static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+  }
+  if (out.size() != length) return std::nullopt;
+  return out;
+}
 
 ChmFile::ChmFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 ChmFile::~ChmFile() = default;
@@ -161,9 +309,10 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
   impl->io.source = &impl->bytes;
   impl->io.sink = &impl->sink;
 
-  impl->decompressor = mspack_create_chm_decompressor(&impl->io.sys);
-  if (!impl->decompressor) return fail("out of memory");
-  impl->header = impl->decompressor->open(impl->decompressor, "chm");
+  impl->opener = mspack_create_chm_decompressor(&impl->io.sys);
+  impl->extractor = mspack_create_chm_decompressor(&impl->io.sys);
+  if (!impl->opener || !impl->extractor) return fail("out of memory");
+  impl->header = impl->opener->open(impl->opener, "chm");
   if (!impl->header) return fail("the file is damaged (its directory cannot be read)");
 
   std::size_t count = 0;
@@ -172,6 +321,7 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
     if (f->filename == nullptr || f->section == nullptr) continue;
     impl->by_name.emplace(lower(f->filename), f);  // first of duplicate names wins
   }
+  if (limits.max_cache_bytes > 0) impl->readLzxLayout();
   return std::unique_ptr<ChmFile>(new ChmFile(std::move(impl)));
 }
 
@@ -213,10 +363,9 @@ std::optional<std::string> ChmFile::read(std::string_view name) const {
     return std::nullopt;
   if (f->length == 0) return std::string();
 
-  impl_->sink.clear();
-  impl_->io.sink_cap = static_cast<std::size_t>(f->length);
-  int rc = impl_->decompressor->extract(impl_->decompressor, f, "out");
-  if (rc != MSPACK_ERR_OK || impl_->sink.size() != static_cast<std::size_t>(f->length)) return std::nullopt;
+  if (f->section->id == 1)
+    if (std::optional<std::string> cut = impl_->readCompressed(*f)) return cut;
+  if (!impl_->extract(f)) return std::nullopt;
   std::string out;
   out.swap(impl_->sink);
   return out;

@@ -20,6 +20,10 @@ struct ChmLimits {
   std::size_t max_file_bytes = 64u << 20;    // whole .chm
   std::size_t max_object_bytes = 16u << 20;  // one object inside it
   std::size_t max_objects = 100000;          // directory entries kept
+  // Decompressed stretches of the compressed section kept per file, so that
+  // later reads near earlier ones cost a copy instead of a decompression.
+  // 0 turns the cache off (every read then decompresses on its own).
+  std::size_t max_cache_bytes = 8u << 20;
 };
 
 class ChmFile {
@@ -44,7 +48,10 @@ class ChmFile {
   // missing leading '/' is added.
   bool contains(std::string_view name) const;
   // The object's bytes, or nullopt when it is missing, larger than the limit,
-  // or cannot be decompressed. Never reads outside the file.
+  // or cannot be decompressed. Never reads outside the file. Objects of the
+  // compressed section are cut from whole reset intervals (the stretches the
+  // compressor restarts at), decompressed once and kept within
+  // ChmLimits::max_cache_bytes.
   std::optional<std::string> read(std::string_view name) const;
   // The stored spelling of `name`, or empty when missing.
   std::string storedName(std::string_view name) const;

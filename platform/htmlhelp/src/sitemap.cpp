@@ -10,33 +10,40 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// `s` equals `lower_case` ignoring ASCII case.
+bool is(std::string_view s, std::string_view lower_case) {
+  if (s.size() != lower_case.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (asciiLower(s[i]) != lower_case[i]) return false;
+  return true;
 }
 
+// Views into the sitemap text: an index file of thousands of entries is read
+// without a string allocation per tag or attribute.
 struct Tag {
-  std::string name;                                             // lower case, with a leading '/' for end tags
-  std::vector<std::pair<std::string, std::string>> attributes;  // names lower case
-  std::string_view attribute(std::string_view key) const {
+  std::string_view name;  // as written; end tags start with '/'
+  std::vector<std::pair<std::string_view, std::string_view>> attributes;  // as written
+  std::string_view attribute(std::string_view lower_key) const {
     for (const auto& [k, v] : attributes)
-      if (k == key) return v;
+      if (is(k, lower_key)) return v;
     return {};
   }
 };
 
-// Reads the tag starting at html[pos] == '<'; leaves pos after its '>'.
-// Attribute values may be double-quoted, single-quoted, unquoted, or open a
-// quote that is never closed (the value then runs to the end of the tag).
-Tag readTag(std::string_view html, std::size_t& pos) {
-  Tag tag;
+// Reads the tag starting at html[pos] == '<' into `tag`; leaves pos after
+// its '>'. Attribute values may be double-quoted, single-quoted, unquoted, or
+// open a quote that is never closed (the value then runs to the end of the
+// tag).
+void readTag(std::string_view html, std::size_t& pos, Tag& tag) {
+  tag.attributes.clear();
   std::size_t i = pos + 1;
   const std::size_t n = html.size();
   std::size_t start = i;
   if (i < n && html[i] == '/') ++i;
   while (i < n && (std::isalnum(static_cast<unsigned char>(html[i])) || html[i] == '!')) ++i;
-  tag.name = lower(html.substr(start, i - start));
+  tag.name = html.substr(start, i - start);
   while (i < n && html[i] != '>') {
     if (isSpace(html[i]) || html[i] == '/') {
       ++i;
@@ -44,24 +51,24 @@ Tag readTag(std::string_view html, std::size_t& pos) {
     }
     std::size_t k = i;
     while (i < n && !isSpace(html[i]) && html[i] != '=' && html[i] != '>') ++i;
-    std::string key = lower(html.substr(k, i - k));
+    std::string_view key = html.substr(k, i - k);
     while (i < n && isSpace(html[i])) ++i;
-    std::string value;
+    std::string_view value;
     if (i < n && html[i] == '=') {
       ++i;
       while (i < n && isSpace(html[i])) ++i;
       if (i < n && (html[i] == '"' || html[i] == '\'')) {
         char quote = html[i++];
         std::size_t close = html.find(quote, i);
-        std::size_t tag_end = html.find('>', i);
         std::size_t next_tag = html.find('<', i);
         if (close != std::string_view::npos && close < next_tag) {
           value = html.substr(i, close - i);
           i = close + 1;
         } else {  // unclosed quote: the value ends with the tag
+          std::size_t tag_end = html.find('>', i);
           std::size_t end = tag_end == std::string_view::npos ? n : tag_end;
           value = html.substr(i, end - i);
-          while (!value.empty() && isSpace(value.back())) value.pop_back();
+          while (!value.empty() && isSpace(value.back())) value.remove_suffix(1);
           i = end;
         }
       } else {
@@ -70,15 +77,15 @@ Tag readTag(std::string_view html, std::size_t& pos) {
         value = html.substr(v, i - v);
       }
     }
-    if (!key.empty()) tag.attributes.emplace_back(std::move(key), std::move(value));
+    if (!key.empty()) tag.attributes.emplace_back(key, value);
   }
   pos = i < n ? i + 1 : n;
-  return tag;
 }
 
 }  // namespace
 
 std::string decodeEntities(std::string_view text) {
+  if (text.find('&') == std::string_view::npos) return std::string(text);
   static constexpr std::pair<std::string_view, char> kNamed[] = {
       {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", '\xa0'}};
   std::string out;
@@ -110,7 +117,7 @@ std::string decodeEntities(std::string_view text) {
       if (ok && value > 0 && value < 256) c = static_cast<char>(value);
     } else {
       for (const auto& [name, ch] : kNamed)
-        if (lower(ref) == name) c = ch;
+        if (is(ref, name)) c = ch;
     }
     if (!c) {
       out.push_back('&');
@@ -135,6 +142,7 @@ std::vector<SitemapEntry> parseSitemap(std::string_view html, const SitemapLimit
     in_sitemap_object = false;
   };
 
+  Tag tag;
   std::size_t pos = 0;
   while (pos < html.size() && entries.size() < limits.max_entries) {
     std::size_t lt = html.find('<', pos);
@@ -145,33 +153,32 @@ std::vector<SitemapEntry> parseSitemap(std::string_view html, const SitemapLimit
       pos = end == std::string_view::npos ? html.size() : end + 3;
       continue;
     }
-    Tag tag = readTag(html, pos);
-    if (tag.name == "ul") {
+    readTag(html, pos, tag);
+    if (is(tag.name, "ul")) {
       finish();
       ++depth;
-    } else if (tag.name == "/ul") {
+    } else if (is(tag.name, "/ul")) {
       finish();
       if (depth > 0) --depth;
-    } else if (tag.name == "li") {
+    } else if (is(tag.name, "li")) {
       finish();
-    } else if (tag.name == "object") {
+    } else if (is(tag.name, "object")) {
       finish();
-      if (lower(tag.attribute("type")) == "text/sitemap") {
+      if (is(tag.attribute("type"), "text/sitemap")) {
         in_sitemap_object = true;
         current.emplace();
         current->level = std::min(std::max(depth - 1, 0), limits.max_level);
       }
-    } else if (tag.name == "/object") {
+    } else if (is(tag.name, "/object")) {
       finish();
-    } else if (tag.name == "param" && in_sitemap_object && current) {
-      std::string key = lower(tag.attribute("name"));
-      std::string value = decodeEntities(tag.attribute("value"));
-      if (key == "name" && current->name.empty()) {
-        current->name = std::move(value);
-      } else if (key == "local" && current->local.empty()) {
-        current->local = std::move(value);
-      } else if (key == "keyword" && current->keywords.size() < 64) {
-        current->keywords.push_back(std::move(value));
+    } else if (is(tag.name, "param") && in_sitemap_object && current) {
+      std::string_view key = tag.attribute("name");
+      if (is(key, "name") && current->name.empty()) {
+        current->name = decodeEntities(tag.attribute("value"));
+      } else if (is(key, "local") && current->local.empty()) {
+        current->local = decodeEntities(tag.attribute("value"));
+      } else if (is(key, "keyword") && current->keywords.size() < 64) {
+        current->keywords.push_back(decodeEntities(tag.attribute("value")));
       }
     }
   }

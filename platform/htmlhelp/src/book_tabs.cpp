@@ -1,5 +1,7 @@
+#include <QAbstractListModel>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -42,6 +44,36 @@ QString titleOf(const QString& html, const std::string& object) {
 
 }  // namespace
 
+// The index entries as a flat list: names decoded once, targets kept as the
+// book stores them and resolved when chosen. Filled with one reset, so a
+// book of thousands of key words costs no item objects and no per-row
+// signals.
+class IndexModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  void reset(std::vector<QString> names, std::vector<std::string> targets) {
+    beginResetModel();
+    names_ = std::move(names);
+    targets_ = std::move(targets);
+    endResetModel();
+  }
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    if (role == Qt::DisplayRole) return names_[static_cast<std::size_t>(index.row())];
+    return {};
+  }
+  const QString& name(int row) const { return names_[static_cast<std::size_t>(row)]; }
+  const std::string& target(int row) const { return targets_[static_cast<std::size_t>(row)]; }
+
+ private:
+  std::vector<QString> names_;
+  std::vector<std::string> targets_;
+};
+
 BookTabs::BookTabs(QWidget* parent) : QTabWidget(parent) {
   addTab(buildContents(), tr("Contents"));
   addTab(buildIndex(), tr("Index"));
@@ -68,14 +100,17 @@ QWidget* BookTabs::buildIndex() {
   auto* layout = new QVBoxLayout(page);
   index_edit_ = new QLineEdit;
   index_edit_->setPlaceholderText(tr("Type a key word"));
-  index_list_ = new QListWidget;
+  index_list_ = new QListView;
   index_list_->setUniformItemSizes(true);
+  index_list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  index_model_ = new IndexModel(index_list_);
+  index_list_->setModel(index_model_);
   layout->addWidget(index_edit_);
   layout->addWidget(index_list_);
   connect(index_edit_, &QLineEdit::textEdited, this, [this](const QString& text) { showIndexAt(text); });
   connect(index_edit_, &QLineEdit::returnPressed, this,
-          [this] { openIndexItem(index_list_->currentItem()); });
-  connect(index_list_, &QListWidget::itemActivated, this, &BookTabs::openIndexItem);
+          [this] { openIndexEntry(index_list_->currentIndex()); });
+  connect(index_list_, &QListView::activated, this, &BookTabs::openIndexEntry);
   return page;
 }
 
@@ -101,7 +136,7 @@ QWidget* BookTabs::buildSearch() {
 void BookTabs::setBook(const ChmBook* book) {
   book_ = book;
   contents_->clear();
-  index_list_->clear();
+  index_model_->reset({}, {});
   search_results_->clear();
   search_texts_.clear();
   search_texts_built_ = contents_filled_ = index_filled_ = false;
@@ -139,11 +174,16 @@ void BookTabs::fillIndex() {
   if (!book_ || index_filled_) return;
   index_filled_ = true;
   const int code_page = book_->codePage();
-  for (const SitemapEntry& e : book_->index()) {
-    auto* item = new QListWidgetItem(decodeBookText(e.name, code_page));
-    item->setData(kObjectRole, objectData(e.local));  // resolved when chosen
-    index_list_->addItem(item);
+  std::vector<SitemapEntry> entries = book_->index();
+  std::vector<QString> names;
+  std::vector<std::string> targets;
+  names.reserve(entries.size());
+  targets.reserve(entries.size());
+  for (SitemapEntry& e : entries) {
+    names.push_back(decodeBookText(e.name, code_page));
+    targets.push_back(std::move(e.local));
   }
+  index_model_->reset(std::move(names), std::move(targets));
 }
 
 bool BookTabs::showIndexAt(const QString& keyword) {
@@ -151,30 +191,31 @@ bool BookTabs::showIndexAt(const QString& keyword) {
   setCurrentIndex(kIndex);
   if (index_edit_->text() != keyword) index_edit_->setText(keyword);
   if (keyword.isEmpty()) return false;
-  QListWidgetItem* prefix = nullptr;
-  for (int row = 0; row < index_list_->count(); ++row) {
-    QListWidgetItem* item = index_list_->item(row);
-    if (item->text().compare(keyword, Qt::CaseInsensitive) == 0) {
-      prefix = item;
+  int prefix = -1;
+  for (int row = 0; row < index_model_->rowCount(); ++row) {
+    const QString& name = index_model_->name(row);
+    if (name.compare(keyword, Qt::CaseInsensitive) == 0) {
+      prefix = row;
       break;
     }
-    if (!prefix && item->text().startsWith(keyword, Qt::CaseInsensitive)) prefix = item;
+    if (prefix < 0 && name.startsWith(keyword, Qt::CaseInsensitive)) prefix = row;
   }
-  if (!prefix) return false;
-  index_list_->setCurrentItem(prefix);
-  index_list_->scrollToItem(prefix, QAbstractItemView::PositionAtTop);
+  if (prefix < 0) return false;
+  const QModelIndex entry = index_model_->index(prefix);
+  index_list_->setCurrentIndex(entry);
+  index_list_->scrollTo(entry, QAbstractItemView::PositionAtTop);
   return true;
 }
 
 QString BookTabs::currentIndexEntry() const {
-  QListWidgetItem* item = index_list_->currentItem();
-  return item ? item->text() : QString();
+  const QModelIndex entry = index_list_->currentIndex();
+  return entry.isValid() ? index_model_->name(entry.row()) : QString();
 }
 
-void BookTabs::openIndexItem(QListWidgetItem* item) {
-  if (!item) return;
-  QString object = item->data(kObjectRole).toString();
-  if (!object.isEmpty()) emit topicRequested(object.toStdString());
+void BookTabs::openIndexEntry(const QModelIndex& entry) {
+  if (!entry.isValid() || entry.model() != index_model_) return;
+  const std::string& target = index_model_->target(entry.row());
+  if (!target.empty()) emit topicRequested(target);
 }
 
 void BookTabs::buildSearchTexts() {

@@ -7,14 +7,17 @@
 #include <vector>
 
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QListWidgetItem;
+class QModelIndex;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace htmlhelp {
 
 class ChmBook;
+class IndexModel;
 
 class BookTabs : public QTabWidget {
   Q_OBJECT
@@ -38,7 +41,7 @@ class BookTabs : public QTabWidget {
   // Marks the contents entry for `object` when listed.
   void markTopic(const std::string& object);
 
-  QListWidget* indexList() const { return index_list_; }
+  QListView* indexList() const { return index_list_; }
   QListWidget* searchResults() const { return search_results_; }
 
  signals:
@@ -49,7 +52,7 @@ class BookTabs : public QTabWidget {
   QWidget* buildContents();
   QWidget* buildIndex();
   QWidget* buildSearch();
-  void openIndexItem(QListWidgetItem* item);
+  void openIndexEntry(const QModelIndex& entry);
   void buildSearchTexts();
   void fillContents();
   void fillIndex();
@@ -57,7 +60,8 @@ class BookTabs : public QTabWidget {
   const ChmBook* book_ = nullptr;
   QTreeWidget* contents_ = nullptr;
   QLineEdit* index_edit_ = nullptr;
-  QListWidget* index_list_ = nullptr;
+  QListView* index_list_ = nullptr;
+  IndexModel* index_model_ = nullptr;
   QLineEdit* search_edit_ = nullptr;
   QListWidget* search_results_ = nullptr;
   struct TopicText {

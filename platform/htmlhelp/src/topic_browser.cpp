@@ -43,9 +43,19 @@ QUrl topicUrl(const std::string& object_name) {
 }
 
 QString decodeBookText(std::string_view bytes, int code_page) {
-  QStringDecoder decoder(QByteArray("windows-") + QByteArray::number(code_page));
-  if (decoder.isValid())
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  // Opening a converter costs far more than decoding a name, and the index
+  // decodes thousands: keep the last one (GUI thread only, like all of this).
+  static int decoder_page = -1;
+  static QStringDecoder decoder;
+  if (decoder_page != code_page) {
+    decoder = QStringDecoder(QByteArray("windows-") + QByteArray::number(code_page));
+    decoder_page = code_page;
+  }
+  if (decoder.isValid()) {
+    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    decoder.resetState();
+    return text;
+  }
   if (code_page == 1252) return decode1252(bytes);
   return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }

@@ -16,7 +16,7 @@ inline constexpr char kBookScheme[] = "chm";
 QUrl topicUrl(const std::string& object_name);
 
 // Decodes 8-bit text of a book (names in contents and index, topics without
-// a charset) from the book's Windows code page.
+// a charset) from the book's Windows code page. GUI thread only.
 QString decodeBookText(std::string_view bytes, int code_page);
 
 class TopicBrowser : public QTextBrowser {

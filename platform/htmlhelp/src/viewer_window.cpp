@@ -136,8 +136,10 @@ bool HelpViewerWindow::showTopic(const std::string& target) {
   if (std::size_t hash = target.find('#'); hash != std::string::npos && hash + 1 < target.size())
     url.setFragment(QString::fromLocal8Bit(target.substr(hash + 1).c_str()));
   clearMessage();
-  browser_->setSource(url, QTextDocument::HtmlResource);
+  // Shown first, so that the browser has its final width and lays the topic
+  // out once, not once at a provisional width and again when shown.
   raiseWindow();
+  browser_->setSource(url, QTextDocument::HtmlResource);
   return true;
 }
 

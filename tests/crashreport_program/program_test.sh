@@ -129,11 +129,12 @@ fatal-signal)
   [[ $(reports) == 1 ]] || fail "want one report, have $(reports)"
   grep -q '^exception class    : EAccessViolation$' "$report" || fail "error class"
   grep -q 'came from outside the program' "$report" || fail "no note on where the signal came from"
-  grep -q 'main thread' "$report" || fail "no thread"
+  grep -q "main thread" "$report" || fail "no thread"
+  grep -q " Quorvik  main+0x[0-9a-f]*  .*Quorvik.cpp:[0-9]" "$report" || fail "the stack does not reach the program's main"
   box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvik$' | head -n 1) || fail "no box"
   helper=$(xdotool getwindowpid "$box")
   pids+=("$helper")
-  [[ $(cat "/proc/$helper/comm") == quorvik-crashhe* ]] || fail "the box belongs to $(cat "/proc/$helper/comm")"
+  [[ $(cat "/proc/$helper/comm") == quorvik-crashbo* ]] || fail "the box belongs to $(cat "/proc/$helper/comm")"
   seen=$(description ExceptionBox) || fail "the helper's box did not describe itself"
   expect_buttons "$seen" " (disabled)"
   grep -q 'NoteLabel=The program cannot continue: the signal came from outside' <<<"$seen" || fail "note: $seen"

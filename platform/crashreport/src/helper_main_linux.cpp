@@ -5,30 +5,35 @@
 //
 // and waits on the socket. The helper reads the crash record at <address> and
 // the crashed thread's stack through /proc/<pid>/mem, saves the report,
-// answers 'd' so that the crashed process may die, and then shows the box
-// (continuing disabled, with a line saying why). A corrupted heap in the
-// crashed process cannot stop any of this: nothing runs there but the fault
-// handler's prepared, allocation-free code.
+// answers 'd' so that the crashed process may die, and hands the report to
+// quorvik-crashbox, which shows the box (continuing disabled, with a line
+// saying why). A corrupted heap in the crashed process cannot stop any of
+// this: nothing runs there but the fault handler's prepared, allocation-free
+// code.
+//
+// The helper itself links no Qt: loading the toolkit and its fonts takes
+// longer than the whole report. It starts the box program first, which brings
+// Qt up while the helper reads the crashed process; the box then waits for
+// the report on a pipe (see box_main_linux.cpp for what goes through it).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <unistd.h>
 
-#include <QApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crash_info_p.h"
-#include "crashreport/exception_box.h"
 #include "crashreport/report.h"
 #include "crashreport/report_file.h"
-#include "crashreport/reporter.h"
 #include "crashreport/settings.h"
 #include "crashreport/symbols.h"
 
@@ -114,6 +119,39 @@ bool ReadByte(int fd, char expected, int timeoutMs) {
   return ::read(fd, &c, 1) == 1 && c == expected;
 }
 
+// Starts quorvik-crashbox beside this program with the read end of a pipe;
+// returns the write end, or -1 when there is no display or it cannot start.
+int StartBox(const std::string& appName) {
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) return -1;
+  int fds[2];
+  // Only the read end goes to the box.
+  if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+  ::fcntl(fds[0], F_SETFD, 0);
+  std::string box = ExecutableDir() + "/quorvik-crashbox";
+  std::string fdArg = std::to_string(fds[0]);
+  char* argv[] = {box.data(), const_cast<char*>("--fd"), fdArg.data(), const_cast<char*>("--app"),
+                  const_cast<char*>(appName.c_str()), nullptr};
+  pid_t child = 0;
+  int failed = ::posix_spawn(&child, box.c_str(), nullptr, nullptr, argv, environ);
+  ::close(fds[0]);
+  if (failed) {
+    std::fprintf(stderr, "quorvik-crashhelper: cannot start %s: %s\n", box.c_str(), std::strerror(failed));
+    ::close(fds[1]);
+    return -1;
+  }
+  return fds[1];
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,6 +161,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   ::signal(SIGPIPE, SIG_IGN);
+  // The box must not hold the crashed process's socket: should this helper
+  // die early, the crashed process sees the socket close and saves what it
+  // knows itself.
+  ::fcntl(args.Fd, F_SETFD, FD_CLOEXEC);
   if (!ReadByte(args.Fd, 'g', 5000)) return 1;
 
   std::string error;
@@ -133,6 +175,9 @@ int main(int argc, char** argv) {
   }
 
   std::string proc = "/proc/" + std::to_string(args.Pid);
+  TReportHeader header = DescribeProcess(args.Pid);
+  int box = StartBox(header.Executable.substr(header.Executable.rfind('/') + 1));
+
   int mem = ::open((proc + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
   detail::TCrashInfo info{};
   if (mem < 0 || ::pread(mem, &info, sizeof info, static_cast<off_t>(args.Info)) != sizeof info ||
@@ -142,7 +187,6 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> command = CommandLine(args.Pid);
 
-  TReportHeader header = DescribeProcess(args.Pid);
   header.Version = info.Version;
   header.ErrorClass = info.HaveException ? info.ErrorClass : ClassOfSignal(info);
   header.Message = info.HaveException ? info.Message : MessageOfSignal(info);
@@ -167,29 +211,17 @@ int main(int argc, char** argv) {
   [[maybe_unused]] ssize_t ignored = ::write(args.Fd, "d", 1);
   ::close(args.Fd);
 
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+  std::string note = "The program cannot continue: " + why + ".";
+  if (!saved.Ok && settings->Bool("AutoSave")) note += "\n" + saved.Error;
+  if (box < 0) {
     std::fprintf(stderr, "%s\n", report.c_str());
     return 0;
   }
-  std::string appName = header.Executable.substr(header.Executable.rfind('/') + 1);
-  int qtArgc = 1;
-  char* qtArgv[] = {argv[0], nullptr};
-  QApplication app(qtArgc, qtArgv);
-  TQtPresenter presenter;
-  if (settings->Bool("AutoClip")) presenter.PutOnClipboard(report);
-  TBoxModel box = MakeBoxModel(*settings, appName);
-  box.CanContinue = false;
-  box.Report = report;
-  box.Note = "The program cannot continue: " + why + ".";
-  if (!saved.Ok && settings->Bool("AutoSave")) box.Note += "\n" + saved.Error;
-  TBoxAnswer answer = presenter.ShowExceptionBox(box);
-  if (answer == TBoxAnswer::Restart && !command.empty()) {
-    std::vector<char*> restartArgv;
-    for (std::string& a : command) restartArgv.push_back(a.data());
-    restartArgv.push_back(nullptr);
-    pid_t child = 0;
-    if (::posix_spawn(&child, header.Executable.c_str(), nullptr, nullptr, restartArgv.data(), environ) != 0)
-      std::fprintf(stderr, "quorvik-crashhelper: cannot restart %s\n", header.Executable.c_str());
-  }
+  // The box's message: note, executable, report, then the command line to
+  // restart with, each ended by a NUL.
+  std::string message = note + '\0' + header.Executable + '\0' + report + '\0';
+  for (const std::string& a : command) message += a + '\0';
+  if (!WriteAll(box, message)) std::fprintf(stderr, "%s\n", report.c_str());
+  ::close(box);
   return 0;
 }

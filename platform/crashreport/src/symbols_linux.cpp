@@ -2,11 +2,13 @@
 
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
+#include <gelf.h>
 #include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace crashreport {
@@ -48,6 +50,27 @@ std::string BaseName(const char* path) {
   return slash == std::string::npos ? s : s.substr(slash + 1);
 }
 
+// Whether the module's own file holds line information. Source lines are
+// read only from such modules: the program and what was built with it. A
+// system library's lines would come from a separate debug file, which the
+// distribution ships with compressed sections (libc6-dbg: 4 MB that libdw
+// inflates whole, about 200 million instructions, the bulk of a report's
+// cost), for frames that are not the program's code. Those frames keep the
+// function names of their symbol tables.
+bool CarriesLines(Dwfl_Module* module) {
+  GElf_Addr bias = 0;
+  Elf* elf = dwfl_module_getelf(module, &bias);
+  std::size_t strings = 0;
+  if (!elf || elf_getshdrstrndx(elf, &strings) != 0) return false;
+  for (Elf_Scn* scn = elf_nextscn(elf, nullptr); scn; scn = elf_nextscn(elf, scn)) {
+    GElf_Shdr header;
+    if (!gelf_getshdr(scn, &header) || header.sh_type == SHT_NOBITS) continue;
+    const char* name = elf_strptr(elf, strings, header.sh_name);
+    if (name && std::strcmp(name, ".debug_line") == 0) return true;
+  }
+  return false;
+}
+
 TFrame Name(Dwfl* dwfl, std::uint64_t pc) {
   TFrame frame;
   frame.Pc = pc;
@@ -61,6 +84,12 @@ TFrame Name(Dwfl* dwfl, std::uint64_t pc) {
   const char* function = dwfl_module_addrinfo(module, pc, &offset, &symbol, nullptr, nullptr, nullptr);
   frame.Function = Demangle(function);
   frame.Offset = offset;
+  void** userdata = nullptr;
+  dwfl_module_info(module, &userdata, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  // The module's user data caches CarriesLines: 1 yes, 2 no.
+  if (userdata && !*userdata) *userdata = reinterpret_cast<void*>(CarriesLines(module) ? 1 : 2);
+  bool lines = userdata ? *userdata == reinterpret_cast<void*>(1) : CarriesLines(module);
+  if (!lines) return frame;
   if (Dwfl_Line* line = dwfl_module_getsrc(module, pc)) {
     int lineNo = 0;
     if (const char* file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {

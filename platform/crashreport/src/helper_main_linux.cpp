@@ -21,6 +21,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -174,9 +175,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The box first: it is the longer path (see the top of this file).
   std::string proc = "/proc/" + std::to_string(args.Pid);
+  char exe[4096];
+  ssize_t exeLength = ::readlink((proc + "/exe").c_str(), exe, sizeof exe - 1);
+  std::string exePath(exe, static_cast<std::size_t>(std::max<ssize_t>(exeLength, 0)));
+  int box = StartBox(exePath.substr(exePath.rfind('/') + 1));
   TReportHeader header = DescribeProcess(args.Pid);
-  int box = StartBox(header.Executable.substr(header.Executable.rfind('/') + 1));
 
   int mem = ::open((proc + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
   detail::TCrashInfo info{};

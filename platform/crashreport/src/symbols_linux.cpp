@@ -15,9 +15,20 @@ namespace crashreport {
 namespace {
 
 char* debuginfoPath = nullptr;
+
+// Separate debug files by build id in the local debug folders only.
+// dwfl_standard_find_debuginfo would go on to debuginfod: it loads that
+// client library (with libcurl and TLS, about half of a report's time in the
+// helper) and, where DEBUGINFOD_URLS is set, asks servers on the network
+// while the user waits for the box.
+int FindLocalDebuginfo(Dwfl_Module* module, void** userdata, const char* name, Dwarf_Addr base,
+                       const char* file, const char* debuglink, GElf_Word crc, char** debugFile) {
+  return dwfl_build_id_find_debuginfo(module, userdata, name, base, file, debuglink, crc, debugFile);
+}
+
 const Dwfl_Callbacks kCallbacks = {
     dwfl_linux_proc_find_elf,
-    dwfl_standard_find_debuginfo,
+    FindLocalDebuginfo,
     nullptr,
     &debuginfoPath,
 };

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -118,6 +119,25 @@ int main(int argc, char** argv) {
   else if (mode == "overflow-worker") std::thread([] { Recurse(0); }).join();
   else if (mode == "throw-worker") std::thread(ThrowInWorker).join();
   else if (mode == "two-threads") CrashTwoThreads();
+  else if (mode == "busy-worker") {
+    // A worker that writes the time without pause, beside the report file,
+    // until the process ends; the main thread fails once it has started.
+    std::atomic<bool> started{false};
+    std::thread([&started, file = std::string(argv[2]) + ".worker"] {
+      int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      for (;;) {
+        timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        char line[48];
+        int n = std::snprintf(line, sizeof line, "%lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+        [[maybe_unused]] ssize_t ignored = ::pwrite(fd, line, static_cast<std::size_t>(n), 0);
+        started = true;
+      }
+    }).detach();
+    while (!started) {
+    }
+    CrashNull();
+  }
   else if (mode == "kill") ::kill(::getpid(), SIGSEGV);
   else if (mode == "crash-in-handling") {
     crashreport::detail::SetAfterReportHookForTesting([] { CrashNull(); });

@@ -2,11 +2,13 @@
 // it died and what the report file holds.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,23 @@ TEST_F(Faults, ReportNamesSourceFilesAndTheThrowSite) {
   ASSERT_NE(thrown, std::string::npos) << reports[0];
   EXPECT_NE(reports[0].find("ThrowInWorker", thrown), std::string::npos) << reports[0];
   EXPECT_NE(reports[0].find("crasher.cpp:", thrown), std::string::npos) << reports[0];
+}
+
+TEST_F(Faults, OtherThreadsArePausedWhileTheReportIsMade) {
+  // The worker writes the time without pause until it is stopped. Paused
+  // from before the stack is read, its last time precedes the saved report
+  // by the whole report's making; running on, it would write until the
+  // process ends, after the report was saved.
+  TRun run = RunCrasher("busy-worker", File);
+  ASSERT_TRUE(WIFSIGNALED(run.Status)) << run.Output;
+  ASSERT_EQ(crashreport::ReadReports(File).size(), 1u) << run.Output;
+  std::ifstream in(File + ".worker");
+  long double lastWrite = 0;
+  ASSERT_TRUE(in >> lastWrite);
+  struct stat report {};
+  ASSERT_EQ(::stat(File.c_str(), &report), 0);
+  long double saved = report.st_mtim.tv_sec + report.st_mtim.tv_nsec / 1e9L;
+  EXPECT_LT(lastWrite, saved) << "the worker ran on while the report was made";
 }
 
 TEST_F(Faults, FaultWhileHandlingAFaultEndsAtOnceKeepingTheReport) {

@@ -15,10 +15,13 @@
 // longer than the whole report. It starts the box program first, which brings
 // Qt up while the helper reads the crashed process; the box then waits for
 // the report on a pipe (see box_main_linux.cpp for what goes through it).
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -143,6 +146,57 @@ int StartBox(const std::string& appName) {
   return fds[1];
 }
 
+// PauseThreads: stops every thread of process pid but skip (which waits for
+// this helper anyway) with ptrace, so that nothing in the crashed program
+// runs on (writes files, changes the memory being read) while its report is
+// made. ptrace rather than SIGSTOP: should this helper die, the kernel lets
+// its tracees go, so the crashed process can never be left stopped. Threads
+// started after the listing are not paused. Returns the paused threads.
+std::vector<int> PauseThreads(int pid, int skip) {
+  std::vector<int> paused;
+  std::string dir = "/proc/" + std::to_string(pid) + "/task";
+  DIR* tasks = ::opendir(dir.c_str());
+  if (!tasks) return paused;
+  while (dirent* entry = ::readdir(tasks)) {
+    int tid = std::atoi(entry->d_name);
+    if (tid <= 0 || tid == skip) continue;
+    if (::ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0) continue;
+    int status = 0;
+    if (::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid)
+      paused.push_back(tid);
+    else
+      ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+  }
+  ::closedir(tasks);
+  return paused;
+}
+
+void OnAlarm(int) {}
+
+// Waits, at most two seconds, until the paused threads have ended with the
+// crashed process (as their tracer, this helper collects their ends), then
+// lets go of any that remain, so that none runs on between the report and
+// the process's end.
+void AwaitEnd(const std::vector<int>& paused) {
+  if (paused.empty()) return;
+  struct sigaction action {};
+  action.sa_handler = OnAlarm;  // no SA_RESTART: the alarm interrupts waitpid
+  ::sigaction(SIGALRM, &action, nullptr);
+  ::alarm(2);
+  std::vector<int> waiting = paused;
+  while (!waiting.empty()) {
+    int status = 0;
+    pid_t tid = ::waitpid(-1, &status, __WALL);
+    if (tid < 0) break;  // the alarm, or nothing left to wait for
+    if (WIFEXITED(status) || WIFSIGNALED(status))
+      std::erase(waiting, tid);
+    else
+      ::ptrace(PTRACE_CONT, tid, nullptr, nullptr);  // a stop on the way out: let it end
+  }
+  ::alarm(0);
+  for (int tid : waiting) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+}
+
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = ::write(fd, data.data(), data.size());
@@ -191,6 +245,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<std::string> command = CommandLine(args.Pid);
+  std::vector<int> paused;
+  if (settings->Bool("PauseThreads")) paused = PauseThreads(args.Pid, info.Tid);
 
   header.Version = info.Version;
   header.ErrorClass = info.HaveException ? info.ErrorClass : ClassOfSignal(info);
@@ -212,9 +268,11 @@ int main(int argc, char** argv) {
   TSaveResult saved;
   if (settings->Bool("AutoSave"))
     saved = SaveReport(args.File, report, static_cast<std::size_t>(settings->Int("BugRepFileSize")));
-  // The crashed process may go now.
+  // The crashed process may go now; it ends by its signal, which ends the
+  // paused threads with it.
   [[maybe_unused]] ssize_t ignored = ::write(args.Fd, "d", 1);
   ::close(args.Fd);
+  AwaitEnd(paused);
 
   std::string note = "The program cannot continue: " + why + ".";
   if (!saved.Ok && settings->Bool("AutoSave")) note += "\n" + saved.Error;

@@ -5,6 +5,13 @@
 // SIGILL, SIGFPE, SIGABRT, with alternate signal stacks on every thread);
 // Finalize gives them back.
 //
+// PauseThreads: after a fatal signal the crash helper stops every other
+// thread of the crashed process (ptrace) before it reads the process, until
+// the process has ended. An error the program can continue from (in an event
+// handler on the main thread) pauses nothing: the toolkit's own threads (the
+// X event reader, D-Bus) must run for the box to work, and the program starts
+// no threads of its own.
+//
 // Program code that can fault inside event handlers should be compiled with
 // -fnon-call-exceptions (linking Quorvik::crashreport adds it), so that a
 // fault on the main thread unwinds into the dispatch point like an exception.

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <execinfo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <typeinfo>
 
@@ -27,15 +28,21 @@ TCxaThrow RealCxaThrow() {
   return real;
 }
 
-[[gnu::noinline]] void Record(void* object) {
+// thrower: the return address into the code that threw. The stack is kept
+// from there on; the frames above it (this function, __cxa_throw, and any
+// interceptor around backtrace, as AddressSanitizer has) are dropped.
+[[gnu::noinline]] void Record(void* object, void* thrower) {
   TThrowSite& site = sites[nextSite];
   nextSite = (nextSite + 1) % kRing;
-  constexpr int kSkip = 2;  // Record itself and __cxa_throw below
-  void* frames[kThrowFrames + kSkip];
-  int count = ::backtrace(frames, kThrowFrames + kSkip);
+  constexpr int kAbove = 4;
+  void* frames[kThrowFrames + kAbove];
+  int count = ::backtrace(frames, kThrowFrames + kAbove);
+  int skip = 0;
+  while (skip < count && skip < kAbove && frames[skip] != thrower) ++skip;
+  if (skip == count || skip == kAbove) skip = 2;  // not found: Record and __cxa_throw
   site.Object = object;
-  site.Count = count > kSkip ? count - kSkip : 0;
-  for (int i = 0; i < site.Count; ++i) site.Pcs[i] = reinterpret_cast<std::uintptr_t>(frames[i + kSkip]);
+  site.Count = std::min(count > skip ? count - skip : 0, kThrowFrames);
+  for (int i = 0; i < site.Count; ++i) site.Pcs[i] = reinterpret_cast<std::uintptr_t>(frames[i + skip]);
   site.FaultPc = pendingFaultPc;
   pendingFaultPc = 0;
   if (site.FaultPc) {
@@ -76,7 +83,7 @@ void WarmUpThrowCapture() {
 
 extern "C" [[noreturn]] void __cxa_throw(void* object, std::type_info* type, void (*destroy)(void*)) {
   using namespace crashreport::detail;
-  Record(object);
+  Record(object, __builtin_return_address(0));
   RealCxaThrow()(object, type, destroy);
   __builtin_unreachable();
 }

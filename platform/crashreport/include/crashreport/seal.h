@@ -1,5 +1,5 @@
 // The executable's build seal: a 24-byte trailer the build appends to the
-// program file ("QVSEAL01", the length of the file before the trailer, and a
+// program file ("QVSEAL02", the length of the file before the trailer, and a
 // 64-bit hash of those bytes, both little-endian). At start the crash
 // reporter recomputes the hash; a mismatch means the file is corrupt. The
 // loader ignores bytes after the ELF's last section, so the trailer changes

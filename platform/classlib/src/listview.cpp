@@ -39,11 +39,14 @@ TListView::~TListView() = default;
 TListView::TTree* TListView::Tree() const { return static_cast<TTree*>(Widget()); }
 
 void TListView::SetCheckboxes(bool on) {
-  if (on == FCheckboxes) return;
+  if (on == FCheckboxes && !FRowsStale) return;
   // The rows' check marks live in the items, not in the widget, so hiding
-  // the boxes loses none of them.
+  // the boxes loses none of them. Should a row fail to follow, the next
+  // request brings every row in line again, even with the same value.
   FCheckboxes = on;
+  FRowsStale = true;
   for (auto& item : FItems) item->Sync();
+  FRowsStale = false;
 }
 
 void TListView::SetRowSelect(bool on) {
@@ -225,7 +228,13 @@ void TListItem::SetSelected(bool selected) {
 void TListItem::Sync() {
   QTreeWidgetItem* row = FOwner->Tree()->topLevelItem(Index());
   if (!row) return;
-  FOwner->FSyncing = true;
+  // While the widget is told what the item holds, its change signals are
+  // not the user's; the flag drops however this ends.
+  struct TSyncing {
+    bool& Flag;
+    explicit TSyncing(bool& flag) : Flag(flag) { Flag = true; }
+    ~TSyncing() { Flag = false; }
+  } syncing(FOwner->FSyncing);
   row->setText(0, QString::fromStdString(FCaption));
   for (std::size_t i = 0; i < FSubItems.size(); ++i)
     row->setText(static_cast<int>(i) + 1, QString::fromStdString(FSubItems[i]));
@@ -244,7 +253,6 @@ void TListItem::Sync() {
     row->setBackground(c, mark);
     row->setForeground(c, markText);
   }
-  FOwner->FSyncing = false;
 }
 
 }  // namespace classlib

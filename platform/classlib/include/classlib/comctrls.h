@@ -98,7 +98,8 @@ class TListView : public TControl {
   bool FCheckboxes = false;
   bool FRowSelect = false;
   bool FHideSelection = true;
-  bool FSyncing = false;
+  bool FSyncing = false;    // the widget is being told what the items hold
+  bool FRowsStale = false;  // a change of the check boxes did not reach every row
 };
 
 }  // namespace classlib

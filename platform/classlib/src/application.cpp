@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <cerrno>
 
 #include "classlib/dispatch.h"
@@ -63,6 +64,14 @@ class THelpKeyFilter : public QObject {
   }
 };
 
+// The application icon MAINICON, from the executable's resources.
+void LoadApplicationIcon() {
+  std::optional<std::string_view> icon = FindResource("MAINICON");
+  QPixmap picture;
+  if (icon && picture.loadFromData(reinterpret_cast<const uchar*>(icon->data()), static_cast<uint>(icon->size())))
+    QApplication::setWindowIcon(QIcon(picture));
+}
+
 void InitializeUnit() {
   // Positions and sizes are the class library's to scale (its own rule);
   // Qt must report the screen's real density with a device ratio of 1.
@@ -75,11 +84,6 @@ void InitializeUnit() {
   qtApplication = new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   qtApplication->installEventFilter(new THelpKeyFilter(qtApplication));
-  if (std::optional<std::string_view> icon = FindResource("MAINICON")) {
-    QPixmap picture;
-    if (picture.loadFromData(reinterpret_cast<const uchar*>(icon->data()), static_cast<uint>(icon->size())))
-      QApplication::setWindowIcon(QIcon(picture));
-  }
   detail::SetDefaultExceptionHandler(ShowError);
   Screen = new TScreen;
   Application = new TApplication;
@@ -118,6 +122,9 @@ void TApplication::FormCreated(TForm* form) {
 
 void TApplication::Run() {
   if (FMainForm) FMainForm->Show();
+  // The icon is decoded once the loop runs: the window need not wait for it
+  // to appear, and Qt hands it to every window then.
+  QTimer::singleShot(0, qtApplication, LoadApplicationIcon);
   if (!FTerminated) QApplication::exec();
 }
 

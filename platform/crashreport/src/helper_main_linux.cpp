@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "crash_info_p.h"
+#include "fd_io_p.h"
 #include "crashreport/report.h"
 #include "crashreport/report_file.h"
 #include "crashreport/settings.h"
@@ -197,15 +198,7 @@ void AwaitEnd(const std::vector<int>& paused) {
   for (int tid : waiting) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+using crashreport::detail::WriteAll;
 
 }  // namespace
 

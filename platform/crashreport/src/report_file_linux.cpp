@@ -1,5 +1,7 @@
 #include "crashreport/report_file.h"
 
+#include "fd_io_p.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,15 +25,7 @@ std::string Reason(std::string_view path, std::string_view what) {
          std::strerror(errno);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+using crashreport::detail::WriteAll;
 
 bool ReadAll(int fd, std::string& out) {
   out.clear();

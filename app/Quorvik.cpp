@@ -3,8 +3,8 @@
 // down in reverse order.
 #include <iterator>
 
-#include "classlib/application.h"
 #include "UseHTML.h"
+#include "classlib/application.h"
 #include "classlib/units.h"
 #include "crashreport/crashreport.h"
 #include "uquorvik.h"

@@ -24,8 +24,9 @@ int main(int argc, char** argv) {
     std::cerr << argv[1] << ": " << error << "\n";
     return 1;
   }
-  for (const char* name : {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
-                           "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion", "Comments"}) {
+  for (const char* name :
+       {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright", "LegalTrademarks",
+        "OriginalFilename", "ProductName", "ProductVersion", "Comments"}) {
     if (!info->String(name)) {
       std::cerr << argv[1] << ": the string table lacks " << name << "\n";
       return 1;

@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     // gdb on the same program, waiting the same way.
     pid = StartTarget(program, out);
     if (!WaitIdle(pid)) return 1;
-    std::string command = "gdb -p " + std::to_string(pid) + " -batch -ex 'thread apply all bt' >/dev/null 2>&1";
+    std::string command =
+        "gdb -p " + std::to_string(pid) + " -batch -ex 'thread apply all bt' >/dev/null 2>&1";
     start = Clock::now();
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "gdb failed\n");
     gdb.push_back(Ms(start, Clock::now()));
@@ -120,7 +121,8 @@ int main(int argc, char** argv) {
   }
   std::size_t reports = 0;
   std::ifstream file(dir / "bugreport.txt");
-  for (std::string line; std::getline(file, line);) reports += line.rfind("======== bug report begin", 0) == 0;
+  for (std::string line; std::getline(file, line);)
+    reports += line.rfind("======== bug report begin", 0) == 0;
   fs::remove_all(dir);
   double box = Median(shown), baseline = Median(gdb);
   std::printf("%s, runs: %d (medians), reports saved: %zu\n", PROGRAM, runs, reports);

@@ -4,8 +4,8 @@
 // for an empty Qt window. Runs the three in turn, many rounds, and prints
 // medians and Quorvik's ratio to the floor (goal: at most 1.15).
 //   tools/xvfb-session build/benchmarks/startup [rounds]
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -63,7 +63,8 @@ bool Measure(Display* display, const std::string& program, TSample& sample) {
     while (XPending(display)) {
       XEvent event;
       XNextEvent(display, &event);
-      if (event.type == MapNotify && !event.xmap.override_redirect && WindowPid(display, event.xmap.window) == pid) {
+      if (event.type == MapNotify && !event.xmap.override_redirect &&
+          WindowPid(display, event.xmap.window) == pid) {
         sample.Seconds = Now() - start;
         mapped = true;
         break;

@@ -36,13 +36,15 @@ QPoint RowCentre(int row) { return Tree()->visualItemRect(Tree()->topLevelItem(r
 
 std::vector<std::string> Captions() {
   std::vector<std::string> captions;
-  for (int i = 0; i < Form1->ListView1->ItemCount(); ++i) captions.push_back(Form1->ListView1->Item(i)->Caption());
+  for (int i = 0; i < Form1->ListView1->ItemCount(); ++i)
+    captions.push_back(Form1->ListView1->Item(i)->Caption());
   return captions;
 }
 
 std::vector<bool> Checks() {
   std::vector<bool> checks;
-  for (int i = 0; i < Form1->ListView1->ItemCount(); ++i) checks.push_back(Form1->ListView1->Item(i)->Checked());
+  for (int i = 0; i < Form1->ListView1->ItemCount(); ++i)
+    checks.push_back(Form1->ListView1->Item(i)->Checked());
   return checks;
 }
 
@@ -105,8 +107,8 @@ TEST_F(MainWindow, HasEveryStoredValueAt120PixelsPerInch) {
   EXPECT_EQ(Form1->ClientWidth(), 295);
   EXPECT_EQ(Form1->ClientHeight(), 160);
   EXPECT_EQ(Form1->HelpContext(), 100);
-  EXPECT_EQ(Form1->BorderIcons(), (TBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize,
-                                                TBorderIcon::biMaximize}));
+  EXPECT_EQ(Form1->BorderIcons(),
+            (TBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize}));
   EXPECT_FALSE(Form1->AutoScroll());
   EXPECT_EQ(Form1->Color(), TColor::clBtnFace);
   EXPECT_EQ(Form1->Font(), (TFont{"Arial", -14, "DEFAULT_CHARSET", TColor::clWindowText, {}}));
@@ -201,7 +203,8 @@ TEST_F(MainWindow, CheckMarksSurviveHidingAndShowingTheBoxes) {
 
   QTest::mouseClick(Form1->rbNoCheckboxes->Widget(), Qt::LeftButton);
   EXPECT_FALSE(Form1->ListView1->Checkboxes());
-  for (int i = 0; i < 9; ++i) EXPECT_FALSE(Tree()->topLevelItem(i)->data(0, Qt::CheckStateRole).isValid()) << i;
+  for (int i = 0; i < 9; ++i)
+    EXPECT_FALSE(Tree()->topLevelItem(i)->data(0, Qt::CheckStateRole).isValid()) << i;
 
   QTest::mouseClick(Form1->rbShowCheckboxes->Widget(), Qt::LeftButton);
   EXPECT_TRUE(Form1->ListView1->Checkboxes());
@@ -227,8 +230,9 @@ TEST_F(MainWindow, ClickingTheCheckedRadioButtonRunsNoHandler) {
 }
 
 TEST_F(MainWindow, F1AndTheHelpButtonAskForContext100) {
-  for (TControl* control : {static_cast<TControl*>(Form1->ListView1), static_cast<TControl*>(Form1->rbShowCheckboxes),
-                            static_cast<TControl*>(Form1->rbNoCheckboxes), static_cast<TControl*>(Form1->Button1)}) {
+  for (TControl* control :
+       {static_cast<TControl*>(Form1->ListView1), static_cast<TControl*>(Form1->rbShowCheckboxes),
+        static_cast<TControl*>(Form1->rbNoCheckboxes), static_cast<TControl*>(Form1->Button1)}) {
     SCOPED_TRACE(control->Name());
     hook.Requests.clear();
     control->SetFocus();

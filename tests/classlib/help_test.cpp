@@ -46,11 +46,12 @@ TEST_F(HelpTest, OwnHelpSystemOnlyWhenTheHookPassesTheRequestOn) {
     bool hook, clearCallHelp, result;
     bool builtIn, handled;
   } cases[] = {
-      {true, true, true, false, true},   {true, true, false, false, false}, {true, false, true, false, true},
+      {true, true, true, false, true},   {true, true, false, false, false},  {true, false, true, false, true},
       {true, false, false, true, false}, {false, false, false, true, false},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "hook " << c.hook << " clear " << c.clearCallHelp << " result " << c.result);
+    SCOPED_TRACE(testing::Message() << "hook " << c.hook << " clear " << c.clearCallHelp << " result "
+                                    << c.result);
     recorder = TRecorder{{}, c.result, c.clearCallHelp};
     if (!c.hook) Application->OnHelp.Clear();
     EXPECT_EQ(Application->HelpContext(100), c.handled);

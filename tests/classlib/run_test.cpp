@@ -12,8 +12,8 @@ using namespace classlib;
 
 namespace {
 // The test form's stored layout, linked in as the program's are.
-const TResourceEntry layouts[] = {
-    {"TTestForm", reinterpret_cast<const unsigned char*>(TestLayout), std::char_traits<char>::length(TestLayout)}};
+const TResourceEntry layouts[] = {{"TTestForm", reinterpret_cast<const unsigned char*>(TestLayout),
+                                   std::char_traits<char>::length(TestLayout)}};
 const bool registered = RegisterResources(layouts, 1);
 }  // namespace
 

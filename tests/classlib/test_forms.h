@@ -27,7 +27,9 @@ class TTestForm : public classlib::TForm {
     if (ThrowOnClick) throw std::runtime_error("handler failed");
   }
   void Created(classlib::TObject*) { Calls.push_back("Created"); }
-  void Over(classlib::TObject*, classlib::TObject*, int, int, classlib::TDragState, bool& accept) { accept = true; }
+  void Over(classlib::TObject*, classlib::TObject*, int, int, classlib::TDragState, bool& accept) {
+    accept = true;
+  }
   bool Help(std::uint16_t command, std::intptr_t data, bool& callHelp) {
     Calls.push_back("FormHelp:" + std::to_string(command) + ":" + std::to_string(data));
     if (HookClearsCallHelp) callHelp = false;

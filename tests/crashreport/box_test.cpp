@@ -55,11 +55,14 @@ class Box : public ::testing::Test {
       if (QWidget* f = box.focusProxy()) seen.Focused = f->objectName().toStdString();
       if (auto* note = box.findChild<QLabel*>("NoteLabel")) seen.Note = note->text().toStdString();
       if (auto* text = box.findChild<QLabel*>("MessageLabel")) seen.Message = text->text().toStdString();
-      if (auto* report = box.findChild<QPlainTextEdit*>("ReportText")) seen.ReportText = report->toPlainText().toStdString();
+      if (auto* report = box.findChild<QPlainTextEdit*>("ReportText"))
+        seen.ReportText = report->toPlainText().toStdString();
       Seen.push_back(seen);
       std::string name = seen.Name == "ExceptionBox" ? button : "OkBtn";
-      if (auto* b = box.findChild<QPushButton*>(QString::fromStdString(name))) b->click();
-      else box.reject();
+      if (auto* b = box.findChild<QPushButton*>(QString::fromStdString(name)))
+        b->click();
+      else
+        box.reject();
     });
   }
   std::string Dir;
@@ -71,8 +74,8 @@ TEST_F(Box, ShowsExactlyTheVisibleButtonsWithTheirTexts) {
   TQtPresenter presenter;
   TReporter reporter(*Settings, "Quorvik", Dir + "/bugreport.txt", &presenter);
   Answer("ContinueBtn");
-  TOutcome outcome =
-      reporter.Handle(std::make_exception_ptr(std::runtime_error("list index out of bounds")), "Button1Click");
+  TOutcome outcome = reporter.Handle(std::make_exception_ptr(std::runtime_error("list index out of bounds")),
+                                     "Button1Click");
   EXPECT_EQ(outcome.Answer, TBoxAnswer::Continue);
   ASSERT_EQ(Seen.size(), 1u);
   const TSeen& box = Seen[0];
@@ -100,7 +103,8 @@ TEST_F(Box, ReportNamesTheThrowSiteAndTheBoxShowsIt) {
   SetBoxHookForTesting([this](QDialog& box) {
     TSeen seen;
     seen.Name = box.objectName().toStdString();
-    if (auto* report = box.findChild<QPlainTextEdit*>("ReportText")) seen.ReportText = report->toPlainText().toStdString();
+    if (auto* report = box.findChild<QPlainTextEdit*>("ReportText"))
+      seen.ReportText = report->toPlainText().toStdString();
     Seen.push_back(seen);
     if (seen.Name == "ExceptionBox") {
       box.findChild<QPushButton*>("ShowBtn")->click();
@@ -179,7 +183,8 @@ TEST_F(Box, UnwritableReportFileShowsALineInTheBox) {
   ::unsetenv("XDG_STATE_HOME");
   EXPECT_FALSE(o.Saved.Ok);
   ASSERT_EQ(Seen.size(), 1u);
-  EXPECT_NE(Seen[0].Note.find("cannot save the bug report to " + Dir + "/plain/bugreport.txt"), std::string::npos)
+  EXPECT_NE(Seen[0].Note.find("cannot save the bug report to " + Dir + "/plain/bugreport.txt"),
+            std::string::npos)
       << Seen[0].Note;
   EXPECT_EQ(o.Answer, TBoxAnswer::Continue);
 }

@@ -17,11 +17,11 @@
 #include <string>
 #include <thread>
 
+#include "../../platform/crashreport/src/signals_p.h"
 #include "classlib/dispatch.h"
 #include "classlib/exceptions.h"
 #include "crashreport/crashreport.h"
 #include "crashreport/reporter.h"
-#include "../../platform/crashreport/src/signals_p.h"
 
 namespace {
 
@@ -109,16 +109,26 @@ int main(int argc, char** argv) {
     b.join();
     return 0;
   }
-  if (mode == "null") CrashNull();
-  else if (mode == "divide") CrashDivide();
-  else if (mode == "illegal") CrashIllegal();
-  else if (mode == "bus") CrashBus();
-  else if (mode == "abort") std::abort();
-  else if (mode == "double-free") CrashDoubleFree();
-  else if (mode == "overflow-main") Recurse(0);
-  else if (mode == "overflow-worker") std::thread([] { Recurse(0); }).join();
-  else if (mode == "throw-worker") std::thread(ThrowInWorker).join();
-  else if (mode == "two-threads") CrashTwoThreads();
+  if (mode == "null")
+    CrashNull();
+  else if (mode == "divide")
+    CrashDivide();
+  else if (mode == "illegal")
+    CrashIllegal();
+  else if (mode == "bus")
+    CrashBus();
+  else if (mode == "abort")
+    std::abort();
+  else if (mode == "double-free")
+    CrashDoubleFree();
+  else if (mode == "overflow-main")
+    Recurse(0);
+  else if (mode == "overflow-worker")
+    std::thread([] { Recurse(0); }).join();
+  else if (mode == "throw-worker")
+    std::thread(ThrowInWorker).join();
+  else if (mode == "two-threads")
+    CrashTwoThreads();
   else if (mode == "busy-worker") {
     // A worker that writes the time without pause, beside the report file,
     // until the process ends; the main thread fails once it has started.
@@ -129,7 +139,8 @@ int main(int argc, char** argv) {
         timespec now;
         ::clock_gettime(CLOCK_REALTIME, &now);
         char line[48];
-        int n = std::snprintf(line, sizeof line, "%lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+        int n =
+            std::snprintf(line, sizeof line, "%lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
         [[maybe_unused]] ssize_t ignored = ::pwrite(fd, line, static_cast<std::size_t>(n), 0);
         started = true;
       }
@@ -137,8 +148,8 @@ int main(int argc, char** argv) {
     while (!started) {
     }
     CrashNull();
-  }
-  else if (mode == "kill") ::kill(::getpid(), SIGSEGV);
+  } else if (mode == "kill")
+    ::kill(::getpid(), SIGSEGV);
   else if (mode == "crash-in-handling") {
     crashreport::detail::SetAfterReportHookForTesting([] { CrashNull(); });
     CrashNull();

@@ -42,7 +42,8 @@ TRun RunCrasher(const std::string& mode, const std::string& reportFile) {
   char buffer[4096];
   ssize_t n;
   // EOF comes when the crasher and the helper it started have both ended.
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) run.Output.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+    run.Output.append(buffer, static_cast<std::size_t>(n));
   ::close(out[0]);
   ::waitpid(child, &run.Status, 0);
   run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -159,7 +160,8 @@ TEST_F(Faults, FaultsInsideHandlersContinue) {
   EXPECT_NE(reports[0].find("CrashNull"), std::string::npos) << reports[0];
   EXPECT_NE(reports[0].find("crasher.cpp:"), std::string::npos) << reports[0];
   EXPECT_NE(reports[1].find("exception class    : EDivByZero"), std::string::npos) << reports[1];
-  EXPECT_NE(reports[2].find("exception class    : (none)"), std::string::npos) << "TraceProcess: " << reports[2];
+  EXPECT_NE(reports[2].find("exception class    : (none)"), std::string::npos)
+      << "TraceProcess: " << reports[2];
   EXPECT_NE(run.Output.find("message: Invalid input value."), std::string::npos) << run.Output;
   std::size_t boxes = 0;
   for (std::size_t at = 0; (at = run.Output.find("box: ", at)) != std::string::npos; ++at) ++boxes;

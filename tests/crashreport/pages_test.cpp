@@ -66,7 +66,8 @@ TEST(CrashPages, RejectsWhatThePageCannotHold) {
   } cases[] = {
       {"form P : TCrPage\n  Colour = 3\nend\n", "line 2: Colour: unknown property"},
       {"form P : TCrPage\n  control A : TGrid\n  end\nend\n", "line 2: unknown page item"},
-      {"form P : TCrPage\n  control A : TEdit\n    Required = 1\n  end\nend\n", "Required: expected true or false"},
+      {"form P : TCrPage\n  control A : TEdit\n    Required = 1\n  end\nend\n",
+       "Required: expected true or false"},
       {"form P : TCrPage\n  ActiveControl = Nope\nend\n", "ActiveControl: no item called 'Nope'"},
   };
   for (const auto& c : cases) {

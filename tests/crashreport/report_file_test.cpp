@@ -80,10 +80,12 @@ TEST_F(ReportFile, DamagedFileIsRecoveredFrom) {
       {"garbage only", "\x01\x02 not a report \xff\n", {}},
       {"half entry at the end", whole + half, {"old report\n"}},
       {"half entry before a whole one", half + whole, {"old report\n"}},
-      {"length that lies", "======== bug report begin, 999 bytes ========\nx\n======== bug report end ========\n" + whole,
+      {"length that lies",
+       "======== bug report begin, 999 bytes ========\nx\n======== bug report end ========\n" + whole,
        {"old report\n"}},
       {"junk before an entry on its line",
-       "junk ======== bug report begin, 2 bytes ========\nx\n======== bug report end ========\n", {"x\n"}},
+       "junk ======== bug report begin, 2 bytes ========\nx\n======== bug report end ========\n",
+       {"x\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -17,7 +17,8 @@ struct TRun {
 };
 
 TRun RunSealed(const std::string& program, const std::string& reportFile) {
-  std::string command = "QUORVIK_CRASHBOX_ANSWER=close '" + program + "' sealed '" + reportFile + "' /nonexistent 2>&1";
+  std::string command =
+      "QUORVIK_CRASHBOX_ANSWER=close '" + program + "' sealed '" + reportFile + "' /nonexistent 2>&1";
   TRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
   char buffer[4096];
@@ -83,7 +84,8 @@ TEST_F(Seal, CorruptedCopyOfTheProgramIsRefusedAtStart) {
   EXPECT_EQ(WEXITSTATUS(bad.Status), 1) << bad.Output;
   EXPECT_EQ(bad.Output.find("started"), std::string::npos);
   EXPECT_NE(bad.Output.find(Copy + " is corrupt"), std::string::npos) << bad.Output;
-  EXPECT_NE(bad.Output.find("crash box: MessageBox"), std::string::npos) << "the box said it too: " << bad.Output;
+  EXPECT_NE(bad.Output.find("crash box: MessageBox"), std::string::npos)
+      << "the box said it too: " << bad.Output;
 }
 
 }  // namespace

@@ -59,8 +59,10 @@ TEST(CrashSettings, RejectsBrokenRecordsNamingTheSetting) {
   } cases[] = {
       {"misspelt name", WithLine(good, "AutoClip", "AutoClipp = true"), "AutoClipp: unknown setting"},
       {"bool not a bool", WithLine(good, "Enabled", "Enabled = yes"), "Enabled: expected true or false"},
-      {"number out of range", WithLine(good, "SmtpPort", "SmtpPort = 70000"), "SmtpPort: value 70000 outside"},
-      {"number not a number", WithLine(good, "LimitDisAsm", "LimitDisAsm = ten"), "LimitDisAsm: expected a whole"},
+      {"number out of range", WithLine(good, "SmtpPort", "SmtpPort = 70000"),
+       "SmtpPort: value 70000 outside"},
+      {"number not a number", WithLine(good, "LimitDisAsm", "LimitDisAsm = ten"),
+       "LimitDisAsm: expected a whole"},
       {"text not quoted", WithLine(good, "MailSubj", "MailSubj = bug report"), "MailSubj: expected a text"},
       {"unterminated text", WithLine(good, "MailBody", "MailBody = \"please"), "MailBody: unterminated text"},
       {"junk after value", WithLine(good, "AutoSend", "AutoSend = false false"), "AutoSend: unexpected"},
@@ -84,11 +86,13 @@ TEST(CrashSettings, ErrorsNameTheLine) {
 }
 
 TEST(CrashSettings, TextEscapesAndAppNameExpansion) {
-  std::string record = WithLine(EmbeddedRecord(), "TitleBar", R"(TitleBar = "%appname% \"x\" %appname%\\" # c)");
+  std::string record =
+      WithLine(EmbeddedRecord(), "TitleBar", R"(TitleBar = "%appname% \"x\" %appname%\\" # c)");
   auto settings = crashreport::ParseSettings(record, "record");
   ASSERT_TRUE(settings);
   EXPECT_EQ(settings->Expanded("TitleBar", "Q"), "Q \"x\" Q\\");
-  EXPECT_EQ(crashreport::SplitList(" EDBEditError | EFoo||"), (std::vector<std::string>{"EDBEditError", "EFoo"}));
+  EXPECT_EQ(crashreport::SplitList(" EDBEditError | EFoo||"),
+            (std::vector<std::string>{"EDBEditError", "EFoo"}));
 }
 
 }  // namespace

@@ -40,8 +40,9 @@ QString ShownTopic() {
 }  // namespace
 
 TEST(HelpFromTheMainWindow, F1AndHelpButtonOpenTopic100OfTheBuiltBook) {
-  for (TControl* control : {static_cast<TControl*>(Form1->ListView1), static_cast<TControl*>(Form1->rbShowCheckboxes),
-                            static_cast<TControl*>(Form1->rbNoCheckboxes), static_cast<TControl*>(Form1->Button1)}) {
+  for (TControl* control :
+       {static_cast<TControl*>(Form1->ListView1), static_cast<TControl*>(Form1->rbShowCheckboxes),
+        static_cast<TControl*>(Form1->rbNoCheckboxes), static_cast<TControl*>(Form1->Button1)}) {
     SCOPED_TRACE(control->Name());
     Application->HelpCommand(HELP_QUIT, 0);  // close every viewer first
     QApplication::processEvents();

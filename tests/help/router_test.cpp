@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <new>
 
+#include "../classlib/test_forms.h"
 #include "UseHTML.h"
 #include "classlib/resources.h"
 #include "help_recorder.h"
-#include "../classlib/test_forms.h"
 
 using namespace classlib;
 using namespace UseHTML;
@@ -30,8 +30,8 @@ HWND Record(HWND owner, const char* file, unsigned int command, std::uintptr_t d
   return 0;  // the viewer's result must not matter
 }
 
-const TResourceEntry layouts[] = {
-    {"TTestForm", reinterpret_cast<const unsigned char*>(TestLayout), std::char_traits<char>::length(TestLayout)}};
+const TResourceEntry layouts[] = {{"TTestForm", reinterpret_cast<const unsigned char*>(TestLayout),
+                                   std::char_traits<char>::length(TestLayout)}};
 const bool registered = RegisterResources(layouts, 1);
 
 }  // namespace
@@ -95,7 +95,9 @@ TEST(UseHTML, InstalledBeforeTheMainWindowRoutesEveryCommandAndLeavesFirst) {
       {HELP_QUIT, 5, {owner, "(null)", HH_CLOSE_ALL, 0}},
       {HELP_HELPONHELP, 9, {owner, "VIEWHLP.CHM", HH_DISPLAY_TOPIC, 0}},
       {HELP_KEY, key, {owner, "Quorvik.chm", HH_DISPLAY_INDEX, reinterpret_cast<std::uintptr_t>(keyword)}},
-      {HELP_PARTIALKEY, key, {owner, "Quorvik.chm", HH_DISPLAY_INDEX, reinterpret_cast<std::uintptr_t>(keyword)}},
+      {HELP_PARTIALKEY,
+       key,
+       {owner, "Quorvik.chm", HH_DISPLAY_INDEX, reinterpret_cast<std::uintptr_t>(keyword)}},
       {HELP_CONTENTS, 55, {owner, "Quorvik.chm", HH_DISPLAY_TOC, 0}},
       {HELP_FINDER, 1, {owner, "Quorvik.chm", HH_DISPLAY_TOC, 0}},
       {HELP_SETPOPUP_POS, 1, {owner, "Quorvik.chm", HH_DISPLAY_TOC, 0}},

@@ -68,7 +68,8 @@ class THelpKeyFilter : public QObject {
 void LoadApplicationIcon() {
   std::optional<std::string_view> icon = FindResource("MAINICON");
   QPixmap picture;
-  if (icon && picture.loadFromData(reinterpret_cast<const uchar*>(icon->data()), static_cast<uint>(icon->size())))
+  if (icon &&
+      picture.loadFromData(reinterpret_cast<const uchar*>(icon->data()), static_cast<uint>(icon->size())))
     QApplication::setWindowIcon(QIcon(picture));
 }
 
@@ -164,8 +165,8 @@ bool TApplication::BuiltInHelp(std::uint16_t command, std::intptr_t data) {
   // The class library has no help system of its own on this platform; it
   // says so, without blocking, so that a request that got this far is seen.
   auto* box = new QMessageBox(QMessageBox::Information, QString::fromStdString(Title()),
-                              QString::fromStdString(BuiltInHelpMessage(HelpFile, command, data)), QMessageBox::Ok,
-                              FMainForm ? FMainForm->Widget() : nullptr);
+                              QString::fromStdString(BuiltInHelpMessage(HelpFile, command, data)),
+                              QMessageBox::Ok, FMainForm ? FMainForm->Widget() : nullptr);
   box->setObjectName("classlib.builtinhelp");
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);

@@ -9,8 +9,8 @@ namespace classlib {
 
 std::string ClassNameOf(const std::type_info& type) {
   int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
-                                                   std::free);
+  std::unique_ptr<char, void (*)(void*)> demangled(
+      abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
   std::string name = status == 0 && demangled ? demangled.get() : type.name();
   // Drop namespaces, but not inside template arguments.
   std::size_t cut = 0, depth = 0;

@@ -40,12 +40,17 @@ TMouseFilter* MouseFilter() {
 QColor RoleColor(TColor color) {
   const QPalette palette = QApplication::palette();
   switch (color) {
-    case TColor::clBtnFace: return palette.color(QPalette::Button);
-    case TColor::clWindow: return palette.color(QPalette::Base);
-    case TColor::clHighlight: return palette.color(QPalette::Highlight);
-    case TColor::clHighlightText: return palette.color(QPalette::HighlightedText);
+    case TColor::clBtnFace:
+      return palette.color(QPalette::Button);
+    case TColor::clWindow:
+      return palette.color(QPalette::Base);
+    case TColor::clHighlight:
+      return palette.color(QPalette::Highlight);
+    case TColor::clHighlightText:
+      return palette.color(QPalette::HighlightedText);
     case TColor::clWindowText:
-    case TColor::clDefault: break;
+    case TColor::clDefault:
+      break;
   }
   return palette.color(QPalette::WindowText);
 }
@@ -173,8 +178,7 @@ void TControl::Click() {
 }
 
 void TControl::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
-  if (OnDragOver)
-    Dispatch(HandlerName("OnDragOver"), [&] { OnDragOver(this, source, x, y, state, accept); });
+  if (OnDragOver) Dispatch(HandlerName("OnDragOver"), [&] { OnDragOver(this, source, x, y, state, accept); });
 }
 
 void TControl::DragDrop(TObject* source, int x, int y) {

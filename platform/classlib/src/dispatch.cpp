@@ -28,7 +28,9 @@ TDispatchScope::~TDispatchScope() { --dispatchDepth; }
 void SetDefaultExceptionHandler(TExceptionHandler handler) { defaultHandler.store(handler); }
 }  // namespace detail
 
-TExceptionHandler SetExceptionHandler(TExceptionHandler handler) { return exceptionHandler.exchange(handler); }
+TExceptionHandler SetExceptionHandler(TExceptionHandler handler) {
+  return exceptionHandler.exchange(handler);
+}
 
 void SetDispatchObserver(TDispatchObserver observer) { dispatchObserver.store(observer); }
 

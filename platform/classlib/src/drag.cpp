@@ -148,7 +148,8 @@ bool DragMouseEvent(TControl* control, QWidget* widget, QEvent* event) {
   const QPoint global = mouse->globalPosition().toPoint();
   switch (event->type()) {
     case QEvent::MouseButtonPress:
-      if (mouse->button() == Qt::LeftButton && !d.Status.Active && control->DragMode() == TDragMode::dmAutomatic) {
+      if (mouse->button() == Qt::LeftButton && !d.Status.Active &&
+          control->DragMode() == TDragMode::dmAutomatic) {
         d.Armed = control;
         d.Pressed = widget;
         d.PressGlobal = global;

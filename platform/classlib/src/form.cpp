@@ -54,7 +54,9 @@ TForm::~TForm() {
 }
 
 std::string TForm::Caption() const { return Widget()->windowTitle().toStdString(); }
-void TForm::SetCaption(const std::string& caption) { Widget()->setWindowTitle(QString::fromStdString(caption)); }
+void TForm::SetCaption(const std::string& caption) {
+  Widget()->setWindowTitle(QString::fromStdString(caption));
+}
 
 int TForm::ClientWidth() const { return Widget()->width(); }
 int TForm::ClientHeight() const { return Widget()->height(); }
@@ -198,8 +200,12 @@ void TForm::AlignControls() {
 void TForm::RecordAnchors() {
   FAnchorRules.clear();
   for (TControl* c : FControls)
-    FAnchorRules[c] = {c->Left(), c->Top(), ClientWidth() - c->Left() - c->Width(),
-                       ClientHeight() - c->Top() - c->Height(), c->Width(), c->Height()};
+    FAnchorRules[c] = {c->Left(),
+                       c->Top(),
+                       ClientWidth() - c->Left() - c->Width(),
+                       ClientHeight() - c->Top() - c->Height(),
+                       c->Width(),
+                       c->Height()};
 }
 
 void TForm::ApplyTabOrder() {

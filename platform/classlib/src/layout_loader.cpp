@@ -52,7 +52,8 @@ void TLayoutLoader::ApplyObject(const TLayoutObject& object, TControl& control) 
     FLine = child.Line;
     FProperty = child.Name;
     if (child.Keyword != "control") {
-      if (!control.AddLayoutEntry(child, *this)) Fail("no collection '" + child.Keyword + "' in " + className);
+      if (!control.AddLayoutEntry(child, *this))
+        Fail("no collection '" + child.Keyword + "' in " + className);
       continue;
     }
     if (&control != &FForm) Fail(className + " cannot hold controls");
@@ -111,7 +112,8 @@ bool TLayoutLoader::FontProperty(const std::string& name, const TLayoutValue& v,
     font.Height = Int(v);
     if (font.Height == 0 || font.Height < -1000 || font.Height > 1000) Fail("font height out of range");
   } else if (name == "Font.Charset") {
-    font.Charset = Enum<std::string>(v, {{"DEFAULT_CHARSET", "DEFAULT_CHARSET"}, {"ANSI_CHARSET", "ANSI_CHARSET"}});
+    font.Charset =
+        Enum<std::string>(v, {{"DEFAULT_CHARSET", "DEFAULT_CHARSET"}, {"ANSI_CHARSET", "ANSI_CHARSET"}});
   } else if (name == "Font.Color") {
     font.Color = Enum<TColor>(v, {{"clWindowText", TColor::clWindowText},
                                   {"clBtnFace", TColor::clBtnFace},
@@ -172,7 +174,8 @@ bool TControl::SetLayoutProperty(const std::string& name, const TLayoutValue& v,
   } else if (name == "Enabled") {
     SetEnabled(loader.Bool(v));
   } else if (name == "DragMode") {
-    SetDragMode(loader.Enum<TDragMode>(v, {{"dmManual", TDragMode::dmManual}, {"dmAutomatic", TDragMode::dmAutomatic}}));
+    SetDragMode(loader.Enum<TDragMode>(
+        v, {{"dmManual", TDragMode::dmManual}, {"dmAutomatic", TDragMode::dmAutomatic}}));
   } else if (name == "ParentFont") {
     SetParentFont(loader.Bool(v));
   } else if (loader.FontProperty(name, v, font)) {
@@ -225,8 +228,8 @@ bool TForm::SetLayoutProperty(const std::string& name, const TLayoutValue& v, TL
     loader.Event(v, *this, OnCreate);
   } else if (name == "OnHelp") {
     loader.Event(v, *this, OnHelp);
-  } else if (name == "Width" || name == "Height" || name == "Align" || name == "Anchors" || name == "ParentFont" ||
-             name == "TabOrder" || name == "TabStop" || name == "DragMode") {
+  } else if (name == "Width" || name == "Height" || name == "Align" || name == "Anchors" ||
+             name == "ParentFont" || name == "TabOrder" || name == "TabStop" || name == "DragMode") {
     return false;  // meaningless for a window; the loader names it
   } else {
     return TControl::SetLayoutProperty(name, v, loader);

@@ -32,8 +32,7 @@ class TLineReader {
       : FLine(line), FSource(source), FNumber(number) {}
 
   void SkipSpace() {
-    while (FPos < FLine.size() && (FLine[FPos] == ' ' || FLine[FPos] == '\t' || FLine[FPos] == '\r'))
-      ++FPos;
+    while (FPos < FLine.size() && (FLine[FPos] == ' ' || FLine[FPos] == '\t' || FLine[FPos] == '\r')) ++FPos;
   }
   bool AtEnd() {
     SkipSpace();
@@ -140,11 +139,20 @@ class TLineReader {
       }
       if (FPos >= FLine.size()) break;
       switch (char e = FLine[FPos++]) {
-        case '"': text += '"'; break;
-        case '\\': text += '\\'; break;
-        case 'n': text += '\n'; break;
-        case 't': text += '\t'; break;
-        default: Fail(property, std::string("unknown escape '\\") + e + "' in string");
+        case '"':
+          text += '"';
+          break;
+        case '\\':
+          text += '\\';
+          break;
+        case 'n':
+          text += '\n';
+          break;
+        case 't':
+          text += '\t';
+          break;
+        default:
+          Fail(property, std::string("unknown escape '\\") + e + "' in string");
       }
     }
     Fail(property, "unterminated string");

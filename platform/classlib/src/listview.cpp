@@ -75,7 +75,8 @@ void TListView::SyncColumns() {
   for (const TListColumn& c : FColumns) labels << QString::fromStdString(c.Caption);
   Tree()->setColumnCount(static_cast<int>(FColumns.size()));
   Tree()->setHeaderLabels(labels);
-  for (std::size_t i = 0; i < FColumns.size(); ++i) Tree()->setColumnWidth(static_cast<int>(i), FColumns[i].Width);
+  for (std::size_t i = 0; i < FColumns.size(); ++i)
+    Tree()->setColumnWidth(static_cast<int>(i), FColumns[i].Width);
 }
 
 TListItem* TListView::AddItem() {
@@ -246,7 +247,8 @@ void TListItem::Sync() {
     row->setFlags(flags);
     row->setData(0, Qt::CheckStateRole, QVariant());
   }
-  const QBrush mark = FDropTarget ? FOwner->Tree()->palette().brush(QPalette::Active, QPalette::Highlight) : QBrush();
+  const QBrush mark =
+      FDropTarget ? FOwner->Tree()->palette().brush(QPalette::Active, QPalette::Highlight) : QBrush();
   const QBrush markText =
       FDropTarget ? FOwner->Tree()->palette().brush(QPalette::Active, QPalette::HighlightedText) : QBrush();
   for (int c = 0; c < std::max(1, FOwner->ColumnCount()); ++c) {

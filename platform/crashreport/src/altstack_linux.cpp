@@ -49,7 +49,8 @@ TPthreadCreate RealPthreadCreate() {
 void EnsureAltStack() {
   if (altStack) return;
   long page = ::sysconf(_SC_PAGESIZE);
-  void* mapping = ::mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapping =
+      ::mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapping == MAP_FAILED) return;
   ::mprotect(mapping, page, PROT_NONE);  // guard: a handler overflowing its stack faults, not corrupts
   stack_t ss{};

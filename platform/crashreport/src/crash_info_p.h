@@ -19,7 +19,7 @@ struct TCrashInfo {
   std::int32_t Tid;
   std::int32_t MainThread;  // 1 when Tid is the process's main thread
   std::int32_t Signal;
-  std::int32_t Code;        // si_code
+  std::int32_t Code;  // si_code
   std::int32_t StackOverflow;
   std::uint64_t FaultAddress;
   std::int32_t HaveRegs;

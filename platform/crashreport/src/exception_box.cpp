@@ -36,7 +36,8 @@ void EnvironmentHook(QDialog& box) {
     return;
   }
   std::string answer = std::getenv("QUORVIK_CRASHBOX_ANSWER");
-  std::string line = "crash box: " + box.objectName().toStdString() + "; title=" + box.windowTitle().toStdString();
+  std::string line =
+      "crash box: " + box.objectName().toStdString() + "; title=" + box.windowTitle().toStdString();
   for (QLabel* label : box.findChildren<QLabel*>())
     if (!label->objectName().isEmpty() && !label->text().isEmpty())
       line += "; " + label->objectName().toStdString() + "=" + label->text().toStdString();
@@ -89,7 +90,8 @@ void ShowReport(QWidget* parent, const TBoxModel& model) {
   view.setObjectName("ReportView");
   view.setWindowTitle(Q(model.Title));
   auto* layout = new QVBoxLayout(&view);
-  auto* text = new QPlainTextEdit(Q(model.Report.empty() ? "No bug report was made for this error." : model.Report));
+  auto* text =
+      new QPlainTextEdit(Q(model.Report.empty() ? "No bug report was made for this error." : model.Report));
   text->setObjectName("ReportText");
   text->setReadOnly(true);
   text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -148,9 +150,10 @@ class TExceptionBox : public QDialog {
       } else {
         // Sending, saving on request and printing come with the assistants.
         connect(button, &QPushButton::clicked, this, [this] {
-          QMessageBox::information(this, Q(FModel.Title),
-                                   "Sending bug reports is not available yet. The report has been saved to the "
-                                   "bug report file and put on the clipboard.");
+          QMessageBox::information(
+              this, Q(FModel.Title),
+              "Sending bug reports is not available yet. The report has been saved to the "
+              "bug report file and put on the clipboard.");
         });
       }
     }
@@ -162,9 +165,7 @@ class TExceptionBox : public QDialog {
   }
 
   // Closing the window (Esc, the title bar) continues where that is possible.
-  void reject() override {
-    done(1 + int(FModel.CanContinue ? TBoxAnswer::Continue : TBoxAnswer::Close));
-  }
+  void reject() override { done(1 + int(FModel.CanContinue ? TBoxAnswer::Continue : TBoxAnswer::Close)); }
 
  private:
   TBoxModel FModel;
@@ -207,7 +208,8 @@ void TQtPresenter::ShowMessage(const std::string& title, const std::string& text
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     return;
   }
-  QMessageBox box(QMessageBox::Warning, Q(title), Q(text), QMessageBox::NoButton, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Warning, Q(title), Q(text), QMessageBox::NoButton,
+                  QApplication::activeWindow());
   box.setObjectName("MessageBox");
   QPushButton* ok = box.addButton(Q(okText), QMessageBox::AcceptRole);
   ok->setObjectName("OkBtn");

@@ -36,11 +36,11 @@
 #include <vector>
 
 #include "crash_info_p.h"
-#include "fd_io_p.h"
 #include "crashreport/report.h"
 #include "crashreport/report_file.h"
 #include "crashreport/settings.h"
 #include "crashreport/symbols.h"
+#include "fd_io_p.h"
 
 extern char** environ;
 
@@ -59,11 +59,16 @@ bool ParseArgs(int argc, char** argv, TArgs& args) {
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string key = argv[i];
     const char* value = argv[i + 1];
-    if (key == "--pid") args.Pid = std::atoi(value);
-    else if (key == "--info") args.Info = std::strtoull(value, nullptr, 16);
-    else if (key == "--fd") args.Fd = std::atoi(value);
-    else if (key == "--file") args.File = value;
-    else return false;
+    if (key == "--pid")
+      args.Pid = std::atoi(value);
+    else if (key == "--info")
+      args.Info = std::strtoull(value, nullptr, 16);
+    else if (key == "--fd")
+      args.Fd = std::atoi(value);
+    else if (key == "--file")
+      args.File = value;
+    else
+      return false;
   }
   return args.Pid > 0 && args.Info && args.Fd >= 0 && !args.File.empty();
 }
@@ -71,11 +76,17 @@ bool ParseArgs(int argc, char** argv, TArgs& args) {
 const char* ClassOfSignal(const detail::TCrashInfo& info) {
   if (info.StackOverflow) return "EStackOverflow";
   switch (info.Signal) {
-    case SIGSEGV: case SIGBUS: return "EAccessViolation";
-    case SIGFPE: return "EDivByZero";
-    case SIGILL: return "EIllegalInstruction";
-    case SIGABRT: return "EAbort";
-    default: return "ESignal";
+    case SIGSEGV:
+    case SIGBUS:
+      return "EAccessViolation";
+    case SIGFPE:
+      return "EDivByZero";
+    case SIGILL:
+      return "EIllegalInstruction";
+    case SIGABRT:
+      return "EAbort";
+    default:
+      return "ESignal";
   }
 }
 
@@ -90,7 +101,8 @@ std::string MessageOfSignal(const detail::TCrashInfo& info) {
                   static_cast<unsigned long long>(info.Regs[16]));
   } else {
     std::snprintf(text, sizeof text, "%s at address %#llx, accessing address %#llx.", strsignal(info.Signal),
-                  static_cast<unsigned long long>(info.Regs[16]), static_cast<unsigned long long>(info.FaultAddress));
+                  static_cast<unsigned long long>(info.Regs[16]),
+                  static_cast<unsigned long long>(info.FaultAddress));
   }
   return text;
 }
@@ -127,15 +139,20 @@ bool ReadByte(int fd, char expected, int timeoutMs) {
 // Starts quorvik-crashbox beside this program with the read end of a pipe;
 // returns the write end, or -1 when there is no display or it cannot start.
 int StartBox(const std::string& appName) {
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) return -1;
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+    return -1;
   int fds[2];
   // Only the read end goes to the box.
   if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
   ::fcntl(fds[0], F_SETFD, 0);
   std::string box = ExecutableDir() + "/quorvik-crashbox";
   std::string fdArg = std::to_string(fds[0]);
-  char* argv[] = {box.data(), const_cast<char*>("--fd"), fdArg.data(), const_cast<char*>("--app"),
-                  const_cast<char*>(appName.c_str()), nullptr};
+  char* argv[] = {box.data(),
+                  const_cast<char*>("--fd"),
+                  fdArg.data(),
+                  const_cast<char*>("--app"),
+                  const_cast<char*>(appName.c_str()),
+                  nullptr};
   pid_t child = 0;
   int failed = ::posix_spawn(&child, box.c_str(), nullptr, nullptr, argv, environ);
   ::close(fds[0]);
@@ -205,7 +222,8 @@ using crashreport::detail::WriteAll;
 int main(int argc, char** argv) {
   TArgs args;
   if (!ParseArgs(argc, argv, args)) {
-    std::fprintf(stderr, "usage: %s --pid <pid> --info <address> --fd <socket> --file <report file>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s --pid <pid> --info <address> --fd <socket> --file <report file>\n",
+                 argv[0]);
     return 2;
   }
   ::signal(SIGPIPE, SIG_IGN);

@@ -41,7 +41,8 @@ TReportHeader DescribeProcess(int pid) {
   std::string proc = "/proc/" + std::to_string(pid);
   struct stat st {};
   if (::stat(proc.c_str(), &st) == 0) {
-    struct passwd pw {}, *found = nullptr;
+    struct passwd pw {
+    }, *found = nullptr;
     char pwBuffer[1024];
     if (::getpwuid_r(st.st_uid, &pw, pwBuffer, sizeof pwBuffer, &found) == 0 && found)
       h.User = found->pw_name;
@@ -64,7 +65,8 @@ std::string DescribeThread(int pid, int tid, std::string_view name) {
          (comm.empty() ? "" : ", " + comm) + ")";
 }
 
-std::string FormatReport(const TReportHeader& h, std::string_view stackTitle, const std::vector<TFrame>& stack) {
+std::string FormatReport(const TReportHeader& h, std::string_view stackTitle,
+                         const std::vector<TFrame>& stack) {
   char address[32];
   std::snprintf(address, sizeof address, "0x%016" PRIx64, h.Address);
   std::string out;

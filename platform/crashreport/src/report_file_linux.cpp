@@ -1,7 +1,3 @@
-#include "crashreport/report_file.h"
-
-#include "fd_io_p.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,6 +7,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+
+#include "crashreport/report_file.h"
+#include "fd_io_p.h"
 
 namespace crashreport {
 namespace {
@@ -172,7 +171,8 @@ TSaveResult AppendReport(const std::string& path, std::string_view report, std::
       ::close(fd);
       return result;
     }
-    struct stat locked {}, named {};
+    struct stat locked {
+    }, named{};
     if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_ino == named.st_ino &&
         locked.st_dev == named.st_dev)
       break;
@@ -249,7 +249,8 @@ TSaveResult AppendReport(const std::string& path, std::string_view report, std::
   }
   // Make the rename itself durable.
   std::size_t slash = path.rfind('/');
-  int dir = ::open(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(), O_RDONLY | O_DIRECTORY);
+  int dir =
+      ::open(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);

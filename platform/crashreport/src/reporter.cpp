@@ -30,7 +30,8 @@ std::string ExecutableVersion() {
   auto info = classlib::ReadVersionInfo();
   if (!info) return {};
   const auto& v = info->FileVersion;
-  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+         std::to_string(v[3]);
 }
 
 TBoxModel MakeBoxModel(const TCrashSettings& s, std::string_view appName) {
@@ -95,18 +96,22 @@ TErrorDescription DescribeError(const std::exception_ptr& error) {
     d.ThrowPcs.assign(site->Pcs, site->Pcs + site->Count);
     if (site->FaultPc) d.ExactPc = site->FaultPc;
   }
-  if (d.ExactPc) d.Address = d.ExactPc;
-  else if (!d.ThrowPcs.empty()) d.Address = d.ThrowPcs.front() - 1;
+  if (d.ExactPc)
+    d.Address = d.ExactPc;
+  else if (!d.ThrowPcs.empty())
+    d.Address = d.ThrowPcs.front() - 1;
   return d;
 }
 
-TReporter::TReporter(TCrashSettings settings, std::string appName, std::string reportPath, TPresenter* presenter)
+TReporter::TReporter(TCrashSettings settings, std::string appName, std::string reportPath,
+                     TPresenter* presenter)
     : FSettings(std::move(settings)),
       FAppName(std::move(appName)),
       FReportPath(std::move(reportPath)),
       FPresenter(presenter) {}
 
-std::string TReporter::BuildReport(const TErrorDescription& error, const char* handler, std::string_view note) const {
+std::string TReporter::BuildReport(const TErrorDescription& error, const char* handler,
+                                   std::string_view note) const {
   TReportHeader header = DescribeProcess(::getpid());
   header.Version = ExecutableVersion();
   header.ErrorClass = error.ErrorClass;
@@ -130,7 +135,8 @@ TOutcome TReporter::Handle(const std::exception_ptr& error, const char* handler)
     if (FSettings.Bool("NoDupExcepts")) {
       std::int64_t rule = FSettings.Int("DupExceptDef");
       if (rule != 0) {
-        std::string key = d.ErrorClass + '\n' + d.Message + (rule == 1 ? '\n' + Hex(d.Address) : std::string());
+        std::string key =
+            d.ErrorClass + '\n' + d.Message + (rule == 1 ? '\n' + Hex(d.Address) : std::string());
         outcome.Duplicate = !FSeen.insert(key).second;
         if (outcome.Duplicate) return outcome;
       }
@@ -149,7 +155,9 @@ TOutcome TReporter::Handle(const std::exception_ptr& error, const char* handler)
     outcome.Presentation = rule.ShowCfg;
     if (!rule.NoBugRep) {
       bool wait = FSettings.Bool("PlWaitBox") && !nested && rule.ShowCfg != 3;
-      if (wait) FPresenter->ShowWait(FSettings.Expanded("PlWaitTitle", FAppName), FSettings.Expanded("PlWaitText", FAppName));
+      if (wait)
+        FPresenter->ShowWait(FSettings.Expanded("PlWaitTitle", FAppName),
+                             FSettings.Expanded("PlWaitText", FAppName));
       outcome.Report = BuildReport(d, handler, "");
       outcome.Reported = true;
       if (FSettings.Bool("AutoSave")) outcome.Saved = Save(outcome.Report);
@@ -158,7 +166,8 @@ TOutcome TReporter::Handle(const std::exception_ptr& error, const char* handler)
     }
     if (nested) return outcome;
     if (rule.ShowCfg == 3) {
-      FPresenter->ShowMessage(FSettings.Expanded("TitleBar", FAppName), d.Message, FSettings.Text("OkBtnTxt"));
+      FPresenter->ShowMessage(FSettings.Expanded("TitleBar", FAppName), d.Message,
+                              FSettings.Text("OkBtnTxt"));
       outcome.Shown = true;
       return outcome;
     }

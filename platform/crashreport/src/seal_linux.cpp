@@ -1,5 +1,3 @@
-#include "crashreport/seal.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+
+#include "crashreport/seal.h"
 
 // Defined by the source crashreport_seal_executable() adds to the program.
 extern "C" {
@@ -39,8 +39,8 @@ struct TMapped {
     if (fd < 0) return;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-      void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
-                       fd, 0);
+      void* p =
+          ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
       if (p != MAP_FAILED) {
         Data = static_cast<const unsigned char*>(p);
         Size = static_cast<std::size_t>(st.st_size);
@@ -186,7 +186,8 @@ TSealState CheckSeal(const std::string& path) {
   constexpr std::size_t kChunk = 128 * 1024;
   std::unique_ptr<unsigned char[]> chunk(new unsigned char[kChunk]);
   for (std::uint64_t at = 0; at < length;) {
-    ssize_t n = ::pread(fd, chunk.get(), std::min<std::uint64_t>(kChunk, length - at), static_cast<off_t>(at));
+    ssize_t n =
+        ::pread(fd, chunk.get(), std::min<std::uint64_t>(kChunk, length - at), static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return TSealState::Corrupt;  // shorter than it says
     hasher.Update(chunk.get(), static_cast<std::size_t>(n));

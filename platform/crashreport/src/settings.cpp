@@ -15,50 +15,131 @@ constexpr std::int64_t kMaxInt = 0x7fffffff;
 // Ranges are what the reporter can act on; a value outside is a typo.
 constexpr TSettingDef kSchema[] = {
     // General behaviour
-    {"Enabled", K::Bool}, {"NoSettings", K::Bool}, {"CheckFreeze", K::Bool},
-    {"FreezeTimeout", K::Int, 0, kMaxInt}, {"PauseThreads", K::Bool}, {"PlWaitBox", K::Bool},
-    {"AutoContinue", K::Bool}, {"AutoRestart", K::Int, 0, kMaxInt}, {"AutoClose", K::Int, 0, kMaxInt},
-    {"AutoShowBugRep", K::Bool}, {"NoDupExcepts", K::Bool}, {"NoDupFreezes", K::Bool},
-    {"DupExceptDef", K::Int, 0, 2}, {"DupFreezeDef", K::Int, 0, 2}, {"Plugins", K::Text},
+    {"Enabled", K::Bool},
+    {"NoSettings", K::Bool},
+    {"CheckFreeze", K::Bool},
+    {"FreezeTimeout", K::Int, 0, kMaxInt},
+    {"PauseThreads", K::Bool},
+    {"PlWaitBox", K::Bool},
+    {"AutoContinue", K::Bool},
+    {"AutoRestart", K::Int, 0, kMaxInt},
+    {"AutoClose", K::Int, 0, kMaxInt},
+    {"AutoShowBugRep", K::Bool},
+    {"NoDupExcepts", K::Bool},
+    {"NoDupFreezes", K::Bool},
+    {"DupExceptDef", K::Int, 0, 2},
+    {"DupFreezeDef", K::Int, 0, 2},
+    {"Plugins", K::Text},
     // Exception box
-    {"TitleBar", K::Text}, {"ExceptMsg", K::Text}, {"FrozenMsg", K::Text},
-    {"SendBtnVis", K::Bool}, {"SendBtnTxt", K::Text}, {"SaveBtnVis", K::Bool}, {"SaveBtnTxt", K::Text},
-    {"PrintBtnVis", K::Bool}, {"PrintBtnTxt", K::Text}, {"ShowBtnVis", K::Bool}, {"ShowBtnTxt", K::Text},
-    {"ContinueBtnVis", K::Bool}, {"ContinueBtnTxt", K::Text}, {"RestartBtnVis", K::Bool},
-    {"RestartBtnTxt", K::Text}, {"CloseBtnVis", K::Bool}, {"CloseBtnTxt", K::Text},
-    {"OkBtnTxt", K::Text}, {"DetailsBtnTxt", K::Text}, {"FocusedBtn", K::Int, 0, 6},
-    {"UglyBtns", K::Bool}, {"PlWaitTitle", K::Text}, {"PlWaitText", K::Text},
+    {"TitleBar", K::Text},
+    {"ExceptMsg", K::Text},
+    {"FrozenMsg", K::Text},
+    {"SendBtnVis", K::Bool},
+    {"SendBtnTxt", K::Text},
+    {"SaveBtnVis", K::Bool},
+    {"SaveBtnTxt", K::Text},
+    {"PrintBtnVis", K::Bool},
+    {"PrintBtnTxt", K::Text},
+    {"ShowBtnVis", K::Bool},
+    {"ShowBtnTxt", K::Text},
+    {"ContinueBtnVis", K::Bool},
+    {"ContinueBtnTxt", K::Text},
+    {"RestartBtnVis", K::Bool},
+    {"RestartBtnTxt", K::Text},
+    {"CloseBtnVis", K::Bool},
+    {"CloseBtnTxt", K::Text},
+    {"OkBtnTxt", K::Text},
+    {"DetailsBtnTxt", K::Text},
+    {"FocusedBtn", K::Int, 0, 6},
+    {"UglyBtns", K::Bool},
+    {"PlWaitTitle", K::Text},
+    {"PlWaitText", K::Text},
     // Assistants
-    {"SendAssis", K::Text}, {"SaveAssis", K::Text}, {"PrintAssis", K::Text},
-    {"Assistant1", K::Text}, {"Assistant2", K::Text}, {"Assistant3", K::Text},
+    {"SendAssis", K::Text},
+    {"SaveAssis", K::Text},
+    {"PrintAssis", K::Text},
+    {"Assistant1", K::Text},
+    {"Assistant2", K::Text},
+    {"Assistant3", K::Text},
     // Report content
-    {"ListThreads", K::Bool}, {"CpuRegs", K::Bool}, {"StackDump", K::Bool}, {"ShowDisAsm", K::Bool},
-    {"LimitDisAsm", K::Int, 0, 1000}, {"FormatDisAsm", K::Bool}, {"HideUglyItems", K::Bool},
-    {"ShowRelAddrs", K::Bool}, {"ShowRelLines", K::Bool},
+    {"ListThreads", K::Bool},
+    {"CpuRegs", K::Bool},
+    {"StackDump", K::Bool},
+    {"ShowDisAsm", K::Bool},
+    {"LimitDisAsm", K::Int, 0, 1000},
+    {"FormatDisAsm", K::Bool},
+    {"HideUglyItems", K::Bool},
+    {"ShowRelAddrs", K::Bool},
+    {"ShowRelLines", K::Bool},
     // Saving and clipboard
-    {"AutoSave", K::Bool}, {"AutoSaveIfNotSent", K::Bool}, {"BugRepFile", K::Text},
-    {"AppendBugReps", K::Bool}, {"BugRepFileSize", K::Int, 1024, kMaxInt}, {"AutoClip", K::Bool},
+    {"AutoSave", K::Bool},
+    {"AutoSaveIfNotSent", K::Bool},
+    {"BugRepFile", K::Text},
+    {"AppendBugReps", K::Bool},
+    {"BugRepFileSize", K::Int, 1024, kMaxInt},
+    {"AutoClip", K::Bool},
     // Sending
-    {"AutoSend", K::Bool}, {"AutoSendBox", K::Bool}, {"SendInBackgr", K::Bool}, {"MailAddr", K::Text},
-    {"MailAsSmtpServer", K::Bool}, {"MailAsSmtpClient", K::Bool}, {"UploadViaHttp", K::Bool},
-    {"MailViaMapi", K::Bool}, {"MailViaMailto", K::Bool}, {"SmtpServer", K::Text},
-    {"SmtpPort", K::Int, 0, 65535}, {"SmtpAccount", K::Text}, {"SmtpPassword", K::Text},
-    {"HttpServer", K::Text}, {"HttpPort", K::Int, 0, 65535}, {"HttpAccount", K::Text},
-    {"HttpPassword", K::Text}, {"MailSubj", K::Text}, {"MailBody", K::Text}, {"AttachBugRep", K::Bool},
-    {"AttachBugRepFile", K::Bool}, {"DelBugRepFile", K::Bool}, {"BugRepSendAs", K::Text},
-    {"BugRepZip", K::Text}, {"ScrShotDepth", K::Int, 1, 32}, {"ScrShotAppOnly", K::Bool},
-    {"ScrShotSendAs", K::Text}, {"ScrShotZip", K::Text}, {"AddAttachs", K::Text},
+    {"AutoSend", K::Bool},
+    {"AutoSendBox", K::Bool},
+    {"SendInBackgr", K::Bool},
+    {"MailAddr", K::Text},
+    {"MailAsSmtpServer", K::Bool},
+    {"MailAsSmtpClient", K::Bool},
+    {"UploadViaHttp", K::Bool},
+    {"MailViaMapi", K::Bool},
+    {"MailViaMailto", K::Bool},
+    {"SmtpServer", K::Text},
+    {"SmtpPort", K::Int, 0, 65535},
+    {"SmtpAccount", K::Text},
+    {"SmtpPassword", K::Text},
+    {"HttpServer", K::Text},
+    {"HttpPort", K::Int, 0, 65535},
+    {"HttpAccount", K::Text},
+    {"HttpPassword", K::Text},
+    {"MailSubj", K::Text},
+    {"MailBody", K::Text},
+    {"AttachBugRep", K::Bool},
+    {"AttachBugRepFile", K::Bool},
+    {"DelBugRepFile", K::Bool},
+    {"BugRepSendAs", K::Text},
+    {"BugRepZip", K::Text},
+    {"ScrShotDepth", K::Int, 1, 32},
+    {"ScrShotAppOnly", K::Bool},
+    {"ScrShotSendAs", K::Text},
+    {"ScrShotZip", K::Text},
+    {"AddAttachs", K::Text},
     // Progress and failure texts of sending
-    {"SendBoxTitle", K::Text}, {"PrepAttMsg", K::Text}, {"MxLookMsg", K::Text}, {"ConnMsg", K::Text},
-    {"AuthMsg", K::Text}, {"SendMailMsg", K::Text}, {"FieldMsg", K::Text}, {"SendAttMsg", K::Text},
-    {"SendFinalMsg", K::Text}, {"SendFailMsg", K::Text},
+    {"SendBoxTitle", K::Text},
+    {"PrepAttMsg", K::Text},
+    {"MxLookMsg", K::Text},
+    {"ConnMsg", K::Text},
+    {"AuthMsg", K::Text},
+    {"SendMailMsg", K::Text},
+    {"FieldMsg", K::Text},
+    {"SendAttMsg", K::Text},
+    {"SendFinalMsg", K::Text},
+    {"SendFailMsg", K::Text},
     // Rules by error class
-    {"F1Classes", K::Text}, {"F2Classes", K::Text}, {"F1NoBugRep", K::Bool}, {"F2NoBugRep", K::Bool},
-    {"GnNoBugRep", K::Bool}, {"F1NoScrShot", K::Bool}, {"F2NoScrShot", K::Bool}, {"GnNoScrShot", K::Bool},
-    {"F1NoHandlers", K::Bool}, {"F2NoHandlers", K::Bool}, {"GnNoHandlers", K::Bool},
-    {"F1NoSuspend", K::Bool}, {"F2NoSuspend", K::Bool}, {"GnNoSuspend", K::Bool},
-    {"F1ShowCfg", K::Int, 0, 3}, {"F2ShowCfg", K::Int, 0, 3}, {"GnShowCfg", K::Int, 0, 3},
-    {"F1Assis", K::Text}, {"F2Assis", K::Text}, {"GnAssis", K::Text},
+    {"F1Classes", K::Text},
+    {"F2Classes", K::Text},
+    {"F1NoBugRep", K::Bool},
+    {"F2NoBugRep", K::Bool},
+    {"GnNoBugRep", K::Bool},
+    {"F1NoScrShot", K::Bool},
+    {"F2NoScrShot", K::Bool},
+    {"GnNoScrShot", K::Bool},
+    {"F1NoHandlers", K::Bool},
+    {"F2NoHandlers", K::Bool},
+    {"GnNoHandlers", K::Bool},
+    {"F1NoSuspend", K::Bool},
+    {"F2NoSuspend", K::Bool},
+    {"GnNoSuspend", K::Bool},
+    {"F1ShowCfg", K::Int, 0, 3},
+    {"F2ShowCfg", K::Int, 0, 3},
+    {"GnShowCfg", K::Int, 0, 3},
+    {"F1Assis", K::Text},
+    {"F2Assis", K::Text},
+    {"GnAssis", K::Text},
 };
 
 int IndexOf(std::string_view name) {
@@ -89,9 +170,12 @@ std::optional<std::string_view> ReadText(std::string_view s, std::string& out, s
       if (s.empty()) break;
       char e = s.front();
       s.remove_prefix(1);
-      if (e == 'n') out += '\n';
-      else if (e == 't') out += '\t';
-      else if (e == '"' || e == '\\') out += e;
+      if (e == 'n')
+        out += '\n';
+      else if (e == 't')
+        out += '\t';
+      else if (e == '"' || e == '\\')
+        out += e;
       else {
         why = std::string("unknown escape \\") + e;
         return std::nullopt;
@@ -127,7 +211,8 @@ std::string TCrashSettings::Expanded(std::string_view name, std::string_view app
   return s;
 }
 
-std::optional<TCrashSettings> ParseSettings(std::string_view text, std::string_view source, std::string* error) {
+std::optional<TCrashSettings> ParseSettings(std::string_view text, std::string_view source,
+                                            std::string* error) {
   TCrashSettings settings;
   settings.FValues.resize(std::size(kSchema));
   int number = 0;
@@ -187,13 +272,16 @@ std::optional<TCrashSettings> ParseSettings(std::string_view text, std::string_v
         break;
       }
       case K::Text:
-        if (rest.empty() || rest.front() != '"') why = "expected a text in double quotes";
-        else after = ReadText(rest, value.Text, why);
+        if (rest.empty() || rest.front() != '"')
+          why = "expected a text in double quotes";
+        else
+          after = ReadText(rest, value.Text, why);
         break;
     }
     if (!after) return fail(name, why);
     std::string_view tail = Trim(*after);
-    if (!tail.empty() && tail.front() != '#') return fail(name, "unexpected '" + std::string(tail) + "' after the value");
+    if (!tail.empty() && tail.front() != '#')
+      return fail(name, "unexpected '" + std::string(tail) + "' after the value");
     value.Set = true;
     value.Line = number;
   }

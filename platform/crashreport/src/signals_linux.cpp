@@ -138,7 +138,8 @@ void FillRecord(int sig, const siginfo_t* si, const ucontext_t* uc, bool overflo
   static constexpr int kGregs[kDwarfRegs] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
                                              REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,
                                              REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
-  for (int i = 0; i < kDwarfRegs; ++i) info.Regs[i] = static_cast<std::uint64_t>(uc->uc_mcontext.gregs[kGregs[i]]);
+  for (int i = 0; i < kDwarfRegs; ++i)
+    info.Regs[i] = static_cast<std::uint64_t>(uc->uc_mcontext.gregs[kGregs[i]]);
   info.HaveRegs = 1;
   ::prctl(PR_GET_NAME, info.ThreadName, 0, 0, 0);
 }
@@ -188,7 +189,8 @@ bool RunHelper() {
 void WriteMinimalReport() {
   char number[24];
   char text[768] = "";
-  Append(text, sizeof text, "The crash helper could not run; this report holds what the crashed process knew.\n");
+  Append(text, sizeof text,
+         "The crash helper could not run; this report holds what the crashed process knew.\n");
   Append(text, sizeof text, "process id         : ");
   FormatUnsigned(number, sizeof number, static_cast<unsigned>(crashInfo.Pid), 10);
   Append(text, sizeof text, number);

@@ -1,5 +1,3 @@
-#include "crashreport/symbols.h"
-
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
 #include <gelf.h>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "crashreport/symbols.h"
 
 namespace crashreport {
 namespace {
@@ -88,7 +88,8 @@ TFrame Name(Dwfl* dwfl, std::uint64_t pc) {
   Dwfl_Module* module = dwfl ? dwfl_addrmodule(dwfl, pc) : nullptr;
   if (!module) return frame;
   const char* mainFile = nullptr;
-  const char* name = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, &mainFile, nullptr);
+  const char* name =
+      dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, &mainFile, nullptr);
   frame.Module = BaseName(mainFile ? mainFile : name);
   GElf_Off offset = 0;
   GElf_Sym symbol;
@@ -139,8 +140,8 @@ bool SetInitialRegisters(Dwfl_Thread* thread, void* threadArg) {
   return dwfl_thread_state_registers(thread, 0, 17, regs);
 }
 
-const Dwfl_Thread_Callbacks kThreadCallbacks = {NextThread, nullptr, MemoryRead, SetInitialRegisters, nullptr,
-                                                nullptr};
+const Dwfl_Thread_Callbacks kThreadCallbacks = {NextThread,          nullptr, MemoryRead,
+                                                SetInitialRegisters, nullptr, nullptr};
 
 struct TCollect {
   std::vector<std::uint64_t> Pcs;  // already moved back into the call for return addresses
@@ -168,7 +169,8 @@ std::vector<TFrame> Symbolize(int pid, std::span<const std::uint64_t> pcs, std::
   return frames;
 }
 
-std::vector<TFrame> UnwindThread(int pid, int tid, std::span<const std::uint64_t, 17> regs, int memFd, int maxFrames) {
+std::vector<TFrame> UnwindThread(int pid, int tid, std::span<const std::uint64_t, 17> regs, int memFd,
+                                 int maxFrames) {
   TDwfl dwfl = Open(pid);
   if (!dwfl) return Symbolize(pid, std::span<const std::uint64_t>(&regs[16], 1), regs[16]);
   TUnwindState state{tid, false, regs.data(), memFd};

@@ -78,11 +78,13 @@ void OnException(std::exception_ptr error, const char* handler) {
     TErrorDescription d = DescribeError(error);
     detail::CopyText(info.ErrorClass, sizeof info.ErrorClass, d.ErrorClass.c_str());
     detail::CopyText(info.Message, sizeof info.Message, d.Message.c_str());
-    info.ThrowCount = static_cast<std::int32_t>(std::min<std::size_t>(d.ThrowPcs.size(), detail::kMaxThrowFrames));
+    info.ThrowCount =
+        static_cast<std::int32_t>(std::min<std::size_t>(d.ThrowPcs.size(), detail::kMaxThrowFrames));
     for (int i = 0; i < info.ThrowCount; ++i) info.ThrowPcs[i] = d.ThrowPcs[i];
   } else {
     detail::CopyText(info.ErrorClass, sizeof info.ErrorClass, "std::terminate");
-    detail::CopyText(info.Message, sizeof info.Message, "std::terminate was called without an active exception.");
+    detail::CopyText(info.Message, sizeof info.Message,
+                     "std::terminate was called without an active exception.");
   }
   info.HaveException = 1;
   std::abort();

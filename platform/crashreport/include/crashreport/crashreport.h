@@ -32,11 +32,11 @@ const classlib::TUnit& Unit();
 
 // What Initialize uses; tests and helper programs pass their own.
 struct TOptions {
-  std::string AppName;     // default: the executable's file name
-  std::string ReportPath;  // default: bugreport.txt beside the executable, else the state folder
-  std::string HelperPath;  // default: quorvik-crashhelper beside the executable
+  std::string AppName;              // default: the executable's file name
+  std::string ReportPath;           // default: bugreport.txt beside the executable, else the state folder
+  std::string HelperPath;           // default: quorvik-crashhelper beside the executable
   TPresenter* Presenter = nullptr;  // default: the Qt boxes
-  bool CheckSeal = true;   // check the executable against its build seal
+  bool CheckSeal = true;            // check the executable against its build seal
   unsigned WatchdogSeconds = 10;
 };
 

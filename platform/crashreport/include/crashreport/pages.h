@@ -19,8 +19,8 @@ struct TPageItem {
   bool Required = false;  // TEdit, TMemo: the page cannot continue while empty
   bool Checked = false;   // TCheckBox
   bool Enabled = true;
-  bool Bordered = false;  // TImage
-  std::string OnClick;    // handler name, empty for none
+  bool Bordered = false;      // TImage
+  std::string OnClick;        // handler name, empty for none
   std::string ReportAs;       // header line the field's text goes to ("contact name")
   std::string ReportSection;  // report section the field's text goes to ("error details")
 };
@@ -28,7 +28,7 @@ struct TPageItem {
 struct TPage {
   std::string Name;  // ContactForm
   std::string Title;
-  int Timer = 0;     // refresh period in milliseconds, 0 = none
+  int Timer = 0;  // refresh period in milliseconds, 0 = none
   int Width = 0, Height = 0;
   std::string ActiveControl;  // item focused when the page opens, empty = first
   std::vector<TPageItem> Items;

@@ -31,7 +31,8 @@ struct TSaveResult {
 // $XDG_STATE_HOME or ~/.local/state when stateHome is empty. Creates the
 // state folder when needed. Never fails: when nothing is writable it returns
 // the state path, and the append reports the reason.
-std::string ChooseReportPath(std::string_view fileName, std::string_view exeDir, std::string_view stateHome = {});
+std::string ChooseReportPath(std::string_view fileName, std::string_view exeDir,
+                             std::string_view stateHome = {});
 
 // The folder of the running executable (from /proc/self/exe), or "." when it
 // cannot be read.

@@ -75,19 +75,19 @@ TRule RuleFor(const TCrashSettings& settings, std::string_view errorClass);
 struct TErrorDescription {
   std::string ErrorClass;
   std::string Message;
-  std::uint64_t Address = 0;              // throw site (first frame) or faulting instruction
-  std::vector<std::uint64_t> ThrowPcs;    // return addresses of the throw site, innermost first
-  std::uint64_t ExactPc = 0;              // a faulting instruction among ThrowPcs, looked up as is
+  std::uint64_t Address = 0;            // throw site (first frame) or faulting instruction
+  std::vector<std::uint64_t> ThrowPcs;  // return addresses of the throw site, innermost first
+  std::uint64_t ExactPc = 0;            // a faulting instruction among ThrowPcs, looked up as is
 };
 TErrorDescription DescribeError(const std::exception_ptr& error);
 
 // What happened to one error, for the caller (and tests).
 struct TOutcome {
   bool Duplicate = false;
-  bool Shown = false;       // exception box or message box
+  bool Shown = false;  // exception box or message box
   int Presentation = 0;
-  bool Reported = false;    // a report was built
-  TSaveResult Saved;        // when Reported and AutoSave
+  bool Reported = false;  // a report was built
+  TSaveResult Saved;      // when Reported and AutoSave
   std::string Report;
   TBoxAnswer Answer = TBoxAnswer::Continue;
 };

@@ -14,11 +14,12 @@
 namespace crashreport {
 
 struct TFrame {
-  std::uint64_t Pc = 0;    // the instruction the frame is at (return addresses already moved back into the call)
-  std::string Module;      // file name of the module, "" when no module holds Pc
-  std::string Function;    // demangled, "" when unknown
+  std::uint64_t Pc =
+      0;               // the instruction the frame is at (return addresses already moved back into the call)
+  std::string Module;  // file name of the module, "" when no module holds Pc
+  std::string Function;      // demangled, "" when unknown
   std::uint64_t Offset = 0;  // Pc minus the function's start
-  std::string File;        // source file, "" without line information
+  std::string File;          // source file, "" without line information
   int Line = 0;
 };
 

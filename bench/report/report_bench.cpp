@@ -4,7 +4,7 @@
 // the reports land in the copy's bugreport.txt) on Qt's offscreen platform.
 // Not a test: prints the numbers.
 //
-//   report_bench [runs]
+//   build/benchmarks/report_bench [runs]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -36,7 +36,6 @@ class TLayoutLoader {
  public:
   TLayoutLoader(TForm& form, std::string source);
   void Apply(const TLayoutObject& root);
-  bool Loading() const { return FLoading; }
 
   // Readers of property values; they raise ELayoutError naming the current
   // line and property when the value has the wrong type or range.
@@ -94,7 +93,6 @@ class TLayoutLoader {
   std::vector<std::function<void()>> FBindings;
   int FLine = 0;
   std::string FProperty;
-  bool FLoading = true;
 };
 
 // True while any form is being built from its layout.

@@ -22,7 +22,6 @@ struct TDrag {
   QPoint PressGlobal;
   QPoint PressLocal;  // in the source control's coordinates
   QLabel* Image = nullptr;
-  QPoint ImageOffset;
 };
 
 TDrag& State() {

@@ -41,7 +41,6 @@ void TLayoutLoader::Apply(const TLayoutObject& root) {
   if (root.ClassName != FFormClass) Fail("layout of class " + root.ClassName + ", not " + FFormClass);
   FForm.SetName(root.Name);
   ApplyObject(root, FForm);
-  FLoading = false;
   for (auto& bind : FBindings) bind();
 }
 

@@ -80,7 +80,7 @@ void TListView::SyncColumns() {
 }
 
 TListItem* TListView::AddItem() {
-  FItems.push_back(std::unique_ptr<TListItem>(new TListItem(this)));
+  FItems.push_back(std::unique_ptr<TListItem>(new TListItem(this, static_cast<int>(FItems.size()))));
   Tree()->addTopLevelItem(new QTreeWidgetItem);
   FItems.back()->Sync();
   return FItems.back().get();
@@ -209,12 +209,6 @@ void TListItem::SetSubItems(std::vector<std::string> subItems) {
 void TListItem::SetChecked(bool checked) {
   FChecked = checked;
   Sync();
-}
-
-int TListItem::Index() const {
-  for (std::size_t i = 0; i < FOwner->FItems.size(); ++i)
-    if (FOwner->FItems[i].get() == this) return static_cast<int>(i);
-  return -1;
 }
 
 bool TListItem::Selected() const {

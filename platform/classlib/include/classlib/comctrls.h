@@ -36,13 +36,14 @@ class TListItem {
   bool Selected() const;
   void SetSelected(bool selected);
   bool DropTarget() const { return FDropTarget; }
-  int Index() const;
+  int Index() const { return FIndex; }
 
  private:
   friend class TListView;
-  explicit TListItem(TListView* owner) : FOwner(owner) {}
+  TListItem(TListView* owner, int index) : FOwner(owner), FIndex(index) {}
   void Sync();
   TListView* FOwner;
+  int FIndex;  // the row; rows are only ever appended
   std::string FCaption;
   std::vector<std::string> FSubItems;
   bool FChecked = false;

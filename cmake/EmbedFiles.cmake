@@ -27,13 +27,9 @@ namespace {
 ${body}
 const classlib::TResourceEntry entries[] = {
 ${table}};
-const bool registered = classlib::RegisterResources(entries, sizeof entries / sizeof entries[0]);
+[[maybe_unused]] const bool registered =
+    classlib::RegisterResources(entries, sizeof entries / sizeof entries[0]);
 } // namespace
-
-namespace ${NAMESPACE} {
-// Referenced by the program so that the linker keeps this table.
-bool ResourcesLinked() { return registered; }
-} // namespace ${NAMESPACE}
 ")
 file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUT}.tmp")

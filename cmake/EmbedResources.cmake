@@ -1,4 +1,4 @@
-# quorvik_embed_resources(<target> NAMESPACE <ident> RESOURCES <name> <file> [<name> <file>...])
+# quorvik_embed_resources(<target> RESOURCES <name> <file> [<name> <file>...])
 #
 # Turns files into named resources linked into <target>: a generated source
 # holds their bytes and registers them with the class library's resource table
@@ -6,7 +6,7 @@
 # classlib::FindResource() and no file is read at run time. <target> should be
 # an executable or an OBJECT library, so that the linker keeps the registration.
 function(quorvik_embed_resources target)
-  cmake_parse_arguments(ARG "" "NAMESPACE" "RESOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "RESOURCES" ${ARGN})
   list(LENGTH ARG_RESOURCES count)
   math(EXPR odd "${count} % 2")
   if(count EQUAL 0 OR odd)
@@ -27,7 +27,7 @@ function(quorvik_embed_resources target)
   string(REPLACE ";" "|" joined "${args}")
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DOUT=${out} -DNAMESPACE=${ARG_NAMESPACE} "-DENTRIES=${joined}"
+    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DENTRIES=${joined}"
             -P ${CMAKE_SOURCE_DIR}/cmake/EmbedFiles.cmake
     DEPENDS ${files} ${CMAKE_SOURCE_DIR}/cmake/EmbedFiles.cmake
     COMMENT "Embedding resources of ${target}"

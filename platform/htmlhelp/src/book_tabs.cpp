@@ -144,9 +144,11 @@ void BookTabs::setBook(const ChmBook* book) {
   contents_by_topic_.clear();
   if (!book) return;
   // A large book's tree and index take longer to build than its first topic
-  // takes to show: the contents follow right after the topic, the index
-  // when it is first shown.
-  QTimer::singleShot(0, this, &BookTabs::fillContents);
+  // takes to show: the contents follow right after the topic, unless another
+  // tab was asked for first; the index waits until it is first shown.
+  QTimer::singleShot(0, this, [this] {
+    if (currentIndex() == kContents) fillContents();
+  });
 }
 
 void BookTabs::fillContents() {

@@ -3,7 +3,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QSplitter>
-#include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -54,25 +54,33 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   toolbar->addWidget(home);
   toolbar->addStretch();
 
+  // A pale yellow box; a palette rather than a style sheet, which would
+  // bring a whole style sheet engine into the window's first show.
   message_ = new QLabel;
   message_->setWordWrap(true);
   message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message_->setStyleSheet(
-      QStringLiteral("QLabel { background: #fff4c2; border: 1px solid #d8b600; padding: 6px; }"));
+  message_->setFrameShape(QFrame::Box);
+  message_->setMargin(6);
+  message_->setAutoFillBackground(true);
+  QPalette note = message_->palette();
+  note.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xc2));
+  note.setColor(QPalette::WindowText, Qt::black);
+  message_->setPalette(note);
   message_->hide();
 
-  tabs_ = new BookTabs;
+  // The tabs cost more to build than a topic costs to show; until they are
+  // needed, an empty pane of their width holds their place.
   browser_ = new TopicBrowser;
-  auto* splitter = new QSplitter;
-  splitter->addWidget(tabs_);
-  splitter->addWidget(browser_);
-  splitter->setStretchFactor(1, 1);
-  splitter->setSizes({240, 580});
+  splitter_ = new QSplitter;
+  splitter_->addWidget(new QWidget);
+  splitter_->addWidget(browser_);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({240, 580});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(toolbar);
   layout->addWidget(message_);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(splitter_, 1);
 
   connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
   connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);
@@ -81,10 +89,19 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
   connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
-    tabs_->markTopic(url.path().toStdString());
+    if (tabs_) tabs_->markTopic(url.path().toStdString());
     updateTitle();
   });
+}
+
+BookTabs* HelpViewerWindow::tabs() {
+  if (tabs_) return tabs_;
+  tabs_ = new BookTabs;
   connect(tabs_, &BookTabs::topicRequested, this, &HelpViewerWindow::showTopic);
+  tabs_->setBook(book_.get());
+  if (!currentTopic().isEmpty()) tabs_->markTopic(currentTopic().toStdString());
+  delete splitter_->replaceWidget(0, tabs_);
+  return tabs_;
 }
 
 // "Book title - topic title", so that the window list says what is shown.
@@ -98,7 +115,7 @@ void HelpViewerWindow::updateTitle() {
 HelpViewerWindow::~HelpViewerWindow() {
   // The browser and tabs hold raw pointers to the book; let them go first.
   browser_->setBook(nullptr);
-  tabs_->setBook(nullptr);
+  if (tabs_) tabs_->setBook(nullptr);
 }
 
 bool HelpViewerWindow::ensureBook() {
@@ -115,7 +132,7 @@ bool HelpViewerWindow::ensureBook() {
     return false;
   }
   browser_->setBook(book_.get());
-  tabs_->setBook(book_.get());
+  if (tabs_) tabs_->setBook(book_.get());
   book_title_ = decodeBookText(book_->title(), book_->codePage());
   updateTitle();
   clearMessage();
@@ -140,6 +157,8 @@ bool HelpViewerWindow::showTopic(const std::string& target) {
   // out once, not once at a provisional width and again when shown.
   raiseWindow();
   browser_->setSource(url, QTextDocument::HtmlResource);
+  // The tabs follow as soon as the topic is up.
+  if (!tabs_) QTimer::singleShot(0, this, &HelpViewerWindow::tabs);
   return true;
 }
 
@@ -167,7 +186,7 @@ bool HelpViewerWindow::showContext(std::uint32_t context) {
 
 bool HelpViewerWindow::showContents() {
   if (!ensureBook()) return false;
-  tabs_->setCurrentIndex(BookTabs::kContents);
+  tabs()->setCurrentIndex(BookTabs::kContents);
   if (currentTopic().isEmpty()) return showDefaultTopic();
   raiseWindow();
   return true;
@@ -176,7 +195,7 @@ bool HelpViewerWindow::showContents() {
 bool HelpViewerWindow::showIndex(const QString& keyword) {
   if (!ensureBook()) return false;
   if (currentTopic().isEmpty()) showDefaultTopic();
-  tabs_->showIndexAt(keyword);
+  tabs()->showIndexAt(keyword);
   raiseWindow();
   return true;
 }
@@ -217,7 +236,9 @@ QString HelpViewerWindow::message() const {
 void HelpViewerWindow::raiseWindow() {
   show();
   raise();
-  activateWindow();
+  // Asking X for the focus costs a round trip; the window that has it
+  // already needs no second request.
+  if (!isActiveWindow()) activateWindow();
 }
 
 }  // namespace htmlhelp

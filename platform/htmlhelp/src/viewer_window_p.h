@@ -9,6 +9,7 @@
 #include <string>
 
 class QLabel;
+class QSplitter;
 class QToolButton;
 
 namespace htmlhelp {
@@ -47,7 +48,9 @@ class HelpViewerWindow : public QWidget {
   // For tests and the benchmark.
   QString currentTopic() const;  // object name, e.g. "/main_window.htm"
   QString message() const;       // empty when none is shown
-  BookTabs* tabs() const { return tabs_; }
+  // The contents / index / search tabs, built on first use (or right after
+  // the first topic is shown).
+  BookTabs* tabs();
   TopicBrowser* browser() const { return browser_; }
 
   // Where external links go (the desktop's browser by default).
@@ -63,7 +66,8 @@ class HelpViewerWindow : public QWidget {
   QString path_;
   std::unique_ptr<ChmBook> book_;
   QLabel* message_ = nullptr;
-  BookTabs* tabs_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  BookTabs* tabs_ = nullptr;  // null until tabs() builds them
   TopicBrowser* browser_ = nullptr;
   QToolButton* back_ = nullptr;
   QToolButton* forward_ = nullptr;

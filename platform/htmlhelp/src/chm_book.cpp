@@ -142,22 +142,33 @@ void ChmBook::readSystem() {
 }
 
 // #IVB: a 32-bit byte length, then pairs of 32-bit context number and offset
-// of a NUL-terminated target in #STRINGS, in no particular order.
+// of a NUL-terminated target in #STRINGS, in no particular order. Both are
+// kept as read: a request looks up one number, and a scan of the pairs costs
+// less than building a table of thousands of targets first.
 void ChmBook::readContextTable() {
   std::optional<std::string> ivb = file_->read("/#IVB");
   std::optional<std::string> strings = file_->read("/#STRINGS");
   if (!ivb || !strings || ivb->size() < 4) return;
-  std::string_view table(*ivb), text(*strings);
-  std::size_t end = std::min<std::size_t>(table.size(), 4 + std::size_t{le32(table, 0)});
-  for (std::size_t pos = 4; pos + 8 <= end; pos += 8) {
-    std::uint32_t context = le32(table, pos), offset = le32(table, pos + 4);
-    if (offset >= text.size()) continue;
-    context_targets_.emplace(context, cString(text.substr(offset)));
+  const std::size_t end = std::min<std::size_t>(ivb->size(), 4 + std::size_t{le32(*ivb, 0)});
+  ivb->resize(end - (end - 4) % 8);  // whole pairs only
+  ivb_ = std::move(*ivb);
+  strings_ = std::move(*strings);
+}
+
+template <typename Visit>
+void ChmBook::forEachContext(Visit&& visit) const {
+  const std::string_view table(ivb_), text(strings_);
+  for (std::size_t pos = 4; pos + 8 <= table.size(); pos += 8) {
+    const std::uint32_t context = le32(table, pos), offset = le32(table, pos + 4);
+    if (offset < text.size() && !visit(context, text.substr(offset))) return;
   }
 }
 
 void ChmBook::chooseFallbacks() {
-  std::vector<std::string> names = file_->objects();
+  // Listing every object costs more than the rest of opening a large book:
+  // only books whose system data lacks the contents or index pay for it.
+  std::vector<std::string> names;
+  if (contents_.empty() || index_.empty()) names = file_->objects();
   auto firstWith = [&](std::string_view suffix) {
     for (const std::string& n : names)
       if (endsWithNoCase(n, suffix)) return n;
@@ -185,16 +196,24 @@ void ChmBook::chooseFallbacks() {
 }
 
 std::optional<std::string> ChmBook::topicForContext(std::uint32_t context) const {
-  auto it = context_targets_.find(context);
-  if (it == context_targets_.end()) return std::nullopt;
-  std::string topic = resolveTarget(it->second);
-  if (topic.empty()) return std::nullopt;
+  std::optional<std::string> topic;
+  forEachContext([&](std::uint32_t number, std::string_view target) {
+    if (number != context) return true;
+    topic = resolveTarget(cString(target));  // the first entry for a number counts
+    return false;
+  });
+  if (topic && topic->empty()) return std::nullopt;
   return topic;
 }
 
 std::vector<std::uint32_t> ChmBook::contextNumbers() const {
   std::vector<std::uint32_t> out;
-  for (const auto& [number, target] : context_targets_) out.push_back(number);
+  forEachContext([&](std::uint32_t number, std::string_view) {
+    out.push_back(number);
+    return true;
+  });
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
 

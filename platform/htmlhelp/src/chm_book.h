@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,7 +42,7 @@ class ChmBook {
   // The topic mapped to a context number, as an object name inside the file,
   // or nullopt when the number is not in the table or names no object.
   std::optional<std::string> topicForContext(std::uint32_t context) const;
-  // Context numbers in the table (for tests and tools).
+  // Context numbers in the table, sorted, each once (for tests and tools).
   std::vector<std::uint32_t> contextNumbers() const;
 
   // Turns a stored target into an object name inside the file, or "" when
@@ -68,7 +67,12 @@ class ChmBook {
   std::string title_, contents_, index_, default_topic_;
   std::uint32_t locale_ = 0x409;
   int code_page_ = 1252;
-  std::map<std::uint32_t, std::string> context_targets_;  // as stored in #STRINGS
+  // Calls visit(number, target as stored) for each context entry in file
+  // order, until it returns false.
+  template <typename Visit>
+  void forEachContext(Visit&& visit) const;
+
+  std::string ivb_, strings_;  // the context table and its targets, as read
 };
 
 // The Windows ANSI code page of a locale id (1252 for unknown ones).

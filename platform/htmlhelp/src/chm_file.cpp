@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace htmlhelp {
 namespace {
@@ -120,7 +121,9 @@ struct ChmFile::Impl {
   mutable std::string sink;
   mschm_decompressor* opener = nullptr;  // owns `header`
   mschmd_header* header = nullptr;
-  std::map<std::string, mschmd_file*> by_name;  // lower-case name -> entry
+  // Lower-case name -> entry. Hashed: a book of thousands of topics is opened
+  // for one look-up, and a tree of names cost more than the directory itself.
+  std::unordered_map<std::string, mschmd_file*> by_name;
 
   // Extraction runs on a decompressor of its own: libmspack only restarts
   // its LZX stream at a reset point when asked for data behind its position;
@@ -288,11 +291,19 @@ std::unique_ptr<ChmFile> ChmFile::open(const std::string& path, std::string* err
     if (error) *error = "the file cannot be read";
     return nullptr;
   }
-  return fromMemory(bytes, error, limits);
+  return adopt(std::move(bytes), error, limits);
 }
 
 std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string* error,
                                              const ChmLimits& limits) {
+  if (bytes.size() > limits.max_file_bytes) {
+    if (error) *error = "the file is too large to be a help file";
+    return nullptr;
+  }
+  return adopt(std::string(bytes), error, limits);
+}
+
+std::unique_ptr<ChmFile> ChmFile::adopt(std::string bytes, std::string* error, const ChmLimits& limits) {
   auto fail = [error](const char* why) -> std::unique_ptr<ChmFile> {
     if (error) *error = why;
     return nullptr;
@@ -302,7 +313,7 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
 
   auto impl = std::make_unique<Impl>();
   impl->limits = limits;
-  impl->bytes.assign(bytes);
+  impl->bytes = std::move(bytes);
   repairCompilerFaults(impl->bytes);
   impl->io.sys = mspack_system{memOpen,    memClose, memRead, memWrite, memSeek, memTell,
                                memMessage, memAlloc, memFree, memCopy,  nullptr};
@@ -316,6 +327,9 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
   if (!impl->header) return fail("the file is damaged (its directory cannot be read)");
 
   std::size_t count = 0;
+  for (mschmd_file* f = impl->header->files; f; f = f->next) ++count;
+  impl->by_name.reserve(std::min(count, limits.max_objects));
+  count = 0;
   for (mschmd_file* f = impl->header->files; f; f = f->next) {
     if (++count > limits.max_objects) return fail("the file is damaged (too many objects)");
     if (f->filename == nullptr || f->section == nullptr) continue;
@@ -326,9 +340,13 @@ std::unique_ptr<ChmFile> ChmFile::fromMemory(std::string_view bytes, std::string
 }
 
 std::vector<std::string> ChmFile::objects() const {
+  std::vector<std::pair<const std::string*, const char*>> sorted;
+  sorted.reserve(impl_->by_name.size());
+  for (const auto& [key, file] : impl_->by_name) sorted.emplace_back(&key, file->filename);
+  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
   std::vector<std::string> out;
-  out.reserve(impl_->by_name.size());
-  for (const auto& [key, file] : impl_->by_name) out.emplace_back(file->filename);
+  out.reserve(sorted.size());
+  for (const auto& [key, name] : sorted) out.emplace_back(name);
   return out;
 }
 

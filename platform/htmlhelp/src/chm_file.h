@@ -40,8 +40,8 @@ class ChmFile {
   static std::unique_ptr<ChmFile> fromMemory(std::string_view bytes, std::string* error,
                                              const ChmLimits& limits = {});
 
-  // Object names as stored, e.g. "/topic.htm", "/#SYSTEM"; internal
-  // "::DataSpace" names are left out.
+  // Object names as stored, e.g. "/topic.htm", "/#SYSTEM", sorted by their
+  // lower-case form; internal "::DataSpace" names are left out.
   std::vector<std::string> objects() const;
   // True when an object of that name exists. Names compare without regard to
   // ASCII case, as help files are written on a case-insensitive system; a
@@ -62,6 +62,7 @@ class ChmFile {
  private:
   struct Impl;
   explicit ChmFile(std::unique_ptr<Impl> impl);
+  static std::unique_ptr<ChmFile> adopt(std::string bytes, std::string* error, const ChmLimits& limits);
   std::unique_ptr<Impl> impl_;
 };
 

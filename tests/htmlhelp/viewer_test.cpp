@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTreeWidget>
 #include <cstdlib>
 
 #include "book_tabs_p.h"
@@ -182,6 +183,30 @@ TEST_F(ViewerTest, LinksNavigateInsideTheBookAndExternalOnesOnlyOnClick) {
   EXPECT_EQ(opened_[0], QUrl("https://example.com/quorvik"));
 }
 
+// The tabs and the contents are built after the first topic is shown, and
+// the contents' selection follows the topic; both settle once the event loop
+// has run.
+TEST_F(ViewerTest, ContentsFollowTheShownTopic) {
+  ASSERT_NE(HtmlHelpA(0, "Quorvik.chm", HH_HELP_CONTEXT, 100), 0u);
+  HelpViewerWindow* w = window("Quorvik.chm");
+  auto selected = [&] {
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+    QTreeWidgetItem* item = w->tabs()->contentsTree()->currentItem();
+    return item ? item->text(0) : QString();
+  };
+  EXPECT_EQ(selected(), "The Quorvik window");
+  EXPECT_EQ(w->tabs()->contentsTree()->topLevelItemCount(), 4);
+  emit w->browser()->anchorClicked(QUrl("errors.htm"));
+  EXPECT_EQ(selected(), "When an error happens");
+  w->browser()->backward();
+  EXPECT_EQ(selected(), "The Quorvik window");
+  // A click in the contents shows its topic.
+  QTreeWidgetItem* dragging = w->tabs()->contentsTree()->findItems("Dragging rows", Qt::MatchRecursive).value(0);
+  ASSERT_TRUE(dragging);
+  emit w->tabs()->contentsTree()->itemClicked(dragging, 0);
+  EXPECT_EQ(w->currentTopic(), "/dragging.htm");
+}
+
 TEST_F(ViewerTest, SearchFindsTopicsContainingAllWords) {
   ASSERT_NE(HtmlHelpA(0, "Quorvik.chm", HH_DISPLAY_TOC, 0), 0u);
   BookTabs* tabs = window("Quorvik.chm")->tabs();
@@ -209,6 +234,22 @@ TEST(HelpFileLookup, WorkingFolderThenInstalledFolderIgnoringCase) {
 
 TEST(BookText, DecodesTheBooksCodePage) {
   EXPECT_EQ(decodeBookText("\x93quoted\x94 \xe9", 1252), QString::fromUtf8("\u201cquoted\u201d \u00e9"));
+}
+
+TEST(BookText, CharsetComesOnlyFromAMetaTagNearTheStart) {
+  const struct {
+    QByteArray html, charset;
+  } cases[] = {
+      {"<meta charset=\"UTF-8\"><p>x", "utf-8"},
+      {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Windows-1251\">", "windows-1251"},
+      {"<meta name=x><meta charset = 'iso-8859-2' >", "iso-8859-2"},
+      {"<meta charset=>", ""},
+      {"<p>charset=utf-8</p>", ""},                         // text, not a declaration
+      {"<meta name=\"description\"> charset=utf-8", ""},  // after the tag's end
+      {QByteArray(2100, ' ') + "<meta charset=utf-8>", ""},  // too far in
+      {"<meta charset=koi8-r", "koi8-r"},                     // unclosed tag at the end
+  };
+  for (const auto& c : cases) EXPECT_EQ(declaredCharset(c.html), c.charset) << c.html.left(80).toStdString();
 }
 
 }  // namespace

@@ -87,6 +87,9 @@ BookTabs::BookTabs(QWidget* parent) : QTabWidget(parent) {
 QWidget* BookTabs::buildContents() {
   contents_ = new QTreeWidget;
   contents_->setHeaderHidden(true);
+  // One line per entry: the view can place a row without measuring every row
+  // above it, which marking the shown topic in a large book otherwise costs.
+  contents_->setUniformRowHeights(true);
   connect(contents_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
     QString object = item->data(0, kObjectRole).toString();
     if (!object.isEmpty()) emit topicRequested(object.toStdString());

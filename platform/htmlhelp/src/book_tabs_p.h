@@ -41,6 +41,7 @@ class BookTabs : public QTabWidget {
   // Marks the contents entry for `object` when listed.
   void markTopic(const std::string& object);
 
+  QTreeWidget* contentsTree() const { return contents_; }
   QListView* indexList() const { return index_list_; }
   QListWidget* searchResults() const { return search_results_; }
 

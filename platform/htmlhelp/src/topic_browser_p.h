@@ -19,6 +19,11 @@ QUrl topicUrl(const std::string& object_name);
 // a charset) from the book's Windows code page. GUI thread only.
 QString decodeBookText(std::string_view bytes, int code_page);
 
+// The charset a topic declares in a <meta> tag within its first 2 KiB
+// (charset=... or an http-equiv content with "; charset=..."), in lower
+// case; empty when it declares none.
+QByteArray declaredCharset(const QByteArray& html);
+
 class TopicBrowser : public QTextBrowser {
   Q_OBJECT
  public:

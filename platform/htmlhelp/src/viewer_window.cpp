@@ -89,8 +89,13 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
   connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
-    if (tabs_) tabs_->markTopic(url.path().toStdString());
     updateTitle();
+    // Moving the contents' selection scrolls and repaints a tree that may
+    // hold thousands of entries: it follows the topic rather than delaying it.
+    if (tabs_)
+      QMetaObject::invokeMethod(
+          tabs_, [tabs = tabs_, object = url.path().toStdString()] { tabs->markTopic(object); },
+          Qt::QueuedConnection);
   });
 }
 

@@ -184,9 +184,9 @@ TEST_F(ViewerTest, LinksNavigateInsideTheBookAndExternalOnesOnlyOnClick) {
 }
 
 // The tabs and the contents are built after the first topic is shown, and
-// the contents' selection follows the topic; both settle once the event loop
-// has run.
-TEST_F(ViewerTest, ContentsFollowTheShownTopic) {
+// the window's title and the contents' selection follow the topic; all of it
+// settles once the event loop has run.
+TEST_F(ViewerTest, TitleAndContentsFollowTheShownTopic) {
   ASSERT_NE(HtmlHelpA(0, "Quorvik.chm", HH_HELP_CONTEXT, 100), 0u);
   HelpViewerWindow* w = window("Quorvik.chm");
   auto selected = [&] {
@@ -195,9 +195,11 @@ TEST_F(ViewerTest, ContentsFollowTheShownTopic) {
     return item ? item->text(0) : QString();
   };
   EXPECT_EQ(selected(), "The Quorvik window");
+  EXPECT_EQ(w->windowTitle(), "Quorvik Help - The Quorvik window");
   EXPECT_EQ(w->tabs()->contentsTree()->topLevelItemCount(), 4);
   emit w->browser()->anchorClicked(QUrl("errors.htm"));
   EXPECT_EQ(selected(), "When an error happens");
+  EXPECT_EQ(w->windowTitle(), "Quorvik Help - When an error happens");
   w->browser()->backward();
   EXPECT_EQ(selected(), "The Quorvik window");
   // A click in the contents shows its topic.

@@ -14,11 +14,13 @@ QString decode1252(std::string_view bytes) {
                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-  QString out;
-  out.reserve(static_cast<qsizetype>(bytes.size()));
+  // Written in place: appending character by character costs a capacity
+  // check per byte, on every topic shown and every index entry.
+  QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* to = out.data();
   for (char ch : bytes) {
     auto c = static_cast<unsigned char>(ch);
-    out.append(c >= 0x80 && c < 0xA0 ? QChar(kHigh[c - 0x80]) : QChar(c));
+    *to++ = c >= 0x80 && c < 0xA0 ? QChar(kHigh[c - 0x80]) : QChar(c);
   }
   return out;
 }

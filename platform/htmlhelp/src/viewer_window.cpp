@@ -88,14 +88,17 @@ HelpViewerWindow::HelpViewerWindow(QString display_name, QString path, QWidget* 
   connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::openLink);
+  // The title and the contents' selection follow a shown topic rather than
+  // delay it: the title is a round of X requests, and moving the selection
+  // scrolls and repaints a tree that may hold thousands of entries.
   connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
-    updateTitle();
-    // Moving the contents' selection scrolls and repaints a tree that may
-    // hold thousands of entries: it follows the topic rather than delaying it.
-    if (tabs_)
-      QMetaObject::invokeMethod(
-          tabs_, [tabs = tabs_, object = url.path().toStdString()] { tabs->markTopic(object); },
-          Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, object = url.path().toStdString()] {
+          updateTitle();
+          if (tabs_) tabs_->markTopic(object);
+        },
+        Qt::QueuedConnection);
   });
 }
 
@@ -228,6 +231,8 @@ void HelpViewerWindow::showMessage(const QString& text) {
 }
 
 void HelpViewerWindow::clearMessage() {
+  // Clearing an empty, hidden line would still lay the window out again.
+  if (message_->isHidden() && message_->text().isEmpty()) return;
   message_->clear();
   message_->hide();
 }
@@ -240,10 +245,12 @@ QString HelpViewerWindow::message() const {
 
 void HelpViewerWindow::raiseWindow() {
   show();
+  // The window with the focus is in front already (a link followed inside
+  // it, a second request from the same place); asking X for the focus costs
+  // a round trip, so only a window without it is raised and activated.
+  if (isActiveWindow()) return;
   raise();
-  // Asking X for the focus costs a round trip; the window that has it
-  // already needs no second request.
-  if (!isActiveWindow()) activateWindow();
+  activateWindow();
 }
 
 }  // namespace htmlhelp

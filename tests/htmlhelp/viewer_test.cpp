@@ -80,6 +80,12 @@ TEST_F(ViewerTest, OneWindowPerFileReusedAndTransientForTheOwner) {
   EXPECT_TRUE(w->isWindow());
   EXPECT_EQ(w->tabs()->currentIndex(), BookTabs::kContents);
   EXPECT_EQ(window("VIEWHLP.CHM")->currentTopic(), "/overview.htm");
+  // A minimized window comes back for the next request.
+  w->showMinimized();
+  ASSERT_TRUE(w->isMinimized());
+  EXPECT_EQ(HtmlHelpA(owner.winId(), "Quorvik.chm", HH_HELP_CONTEXT, 100), first);
+  EXPECT_FALSE(w->isMinimized());
+  EXPECT_TRUE(w->isVisible());
 }
 
 TEST_F(ViewerTest, IndexOpensAtTheKeyWord) {

@@ -244,6 +244,9 @@ QString HelpViewerWindow::message() const {
 }
 
 void HelpViewerWindow::raiseWindow() {
+  // A request must bring back a window the user minimized; show() alone
+  // leaves it an icon.
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   // The window with the focus is in front already (a link followed inside
   // it, a second request from the same place); asking X for the focus costs

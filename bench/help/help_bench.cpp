@@ -114,29 +114,27 @@ Side viewerContext(const QByteArray& book, std::uint32_t context, bool cold) {
           [] { closeAll(); }};
 }
 
-// A bare browser; `reused` stays open and first shows `default_file`,
-// otherwise each run creates, sizes and shows a new one.
+// A bare browser. Open mode: one stays open and first shows `default_file`;
+// first-request mode: each run creates, sizes and shows a new one.
 struct FloorBrowser {
   std::unique_ptr<QTextBrowser> browser;
+  void open() {
+    browser = std::make_unique<QTextBrowser>();
+    browser->resize(580, 540);
+    browser->show();
+  }
   Side side(const QString& html_file, const QString& default_file, bool cold) {
     const QUrl topic = QUrl::fromLocalFile(html_file), start = QUrl::fromLocalFile(default_file);
     return {[this, start, cold] {
-              if (cold || !browser) browser.reset();
-              if (!cold) {
-                if (!browser) {
-                  browser = std::make_unique<QTextBrowser>();
-                  browser->resize(580, 540);
-                  browser->show();
-                }
-                browser->setSource(start);  // as the viewer's default topic
+              if (cold) {
+                browser.reset();
+                return;
               }
+              if (!browser) open();
+              browser->setSource(start);  // as the viewer's default topic
             },
             [this, topic, cold] {
-              if (cold) {
-                browser = std::make_unique<QTextBrowser>();
-                browser->resize(580, 540);
-                browser->show();
-              }
+              if (cold) open();
               browser->setSource(topic);
               (void)browser->document()->size();  // forces the layout
             },

@@ -327,11 +327,10 @@ std::unique_ptr<ChmFile> ChmFile::adopt(std::string bytes, std::string* error, c
   if (!impl->header) return fail("the file is damaged (its directory cannot be read)");
 
   std::size_t count = 0;
-  for (mschmd_file* f = impl->header->files; f; f = f->next) ++count;
-  impl->by_name.reserve(std::min(count, limits.max_objects));
-  count = 0;
-  for (mschmd_file* f = impl->header->files; f; f = f->next) {
+  for (mschmd_file* f = impl->header->files; f; f = f->next)
     if (++count > limits.max_objects) return fail("the file is damaged (too many objects)");
+  impl->by_name.reserve(count);
+  for (mschmd_file* f = impl->header->files; f; f = f->next) {
     if (f->filename == nullptr || f->section == nullptr) continue;
     impl->by_name.emplace(lower(f->filename), f);  // first of duplicate names wins
   }
